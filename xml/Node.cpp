@@ -1,0 +1,351 @@
+// The node tree: attribute lines, structure, destruction and its trace.
+#include "xml/Node.h"
+
+#include <atomic>
+#include <cstring>
+#include <iostream>
+
+#include "platform/trace_file.h"
+#include "xml/NameCompare.h"
+
+// ---- Attribute lines ---------------------------------------------------------------------------------
+
+namespace {
+
+std::string_view NameOf(std::string_view line) {
+    size_t eq = line.find('=');
+    return eq == std::string_view::npos ? std::string_view() : line.substr(0, eq);
+}
+
+[[noreturn]] void ThrowListIndex(int index) {
+    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+}
+
+}  // namespace
+
+const AnsiString& TxmlAttributes::Line(int index) const {
+    if (index < 0 || index >= Count()) ThrowListIndex(index);
+    return lines_[static_cast<size_t>(index)];
+}
+
+AnsiString TxmlAttributes::LineName(int index) const {
+    return AnsiString(NameOf(Line(index)));
+}
+
+int TxmlAttributes::IndexOfName(std::string_view name) const {
+    for (size_t i = 0; i < lines_.size(); ++i)
+        if (xmlname::SameAttributeName(NameOf(lines_[i]), name)) return static_cast<int>(i);
+    return -1;
+}
+
+AnsiString TxmlAttributes::Value(std::string_view name) const {
+    int i = IndexOfName(name);
+    if (i < 0) return AnsiString();
+    const AnsiString& line = lines_[static_cast<size_t>(i)];
+    size_t eq = line.find('=');
+    return eq == AnsiString::npos ? AnsiString() : line.substr(eq + 1);
+}
+
+void TxmlAttributes::SetValue(std::string_view name, std::string_view value) {
+    int i = IndexOfName(name);
+    if (value.empty()) {
+        if (i >= 0) lines_.erase(lines_.begin() + i);
+        return;
+    }
+    AnsiString line;
+    line.reserve(name.size() + 1 + value.size());
+    line.append(name).append(1, '=').append(value);
+    if (i >= 0)
+        lines_[static_cast<size_t>(i)] = std::move(line);
+    else
+        lines_.push_back(std::move(line));
+}
+
+AnsiString TxmlAttributes::Text() const {
+    AnsiString out;
+    for (const AnsiString& line : lines_) out.append(line).append("\r\n");
+    return out;
+}
+
+void TxmlAttributes::SetText(std::string_view text) {
+    lines_.clear();
+    size_t nul = text.find('\0');
+    if (nul != std::string_view::npos) text = text.substr(0, nul);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines_.emplace_back(text.substr(start));
+            break;
+        }
+        lines_.emplace_back(text.substr(start, end - start));
+        start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+    }
+}
+
+void TxmlAttributes::Delete(int index) {
+    if (index < 0 || index >= Count()) ThrowListIndex(index);
+    lines_.erase(lines_.begin() + index);
+}
+
+// ---- The node and its destruction --------------------------------------------------------------------
+
+TxmlNode::TxmlNode(TxmlNode* parent) : Parent(parent) {
+    if (parent) parent->Children.push_back(this);
+}
+
+TxmlNode::~TxmlNode() {
+    // Iterative, so that a deeply nested file cannot exhaust the stack: children are unlinked from
+    // their node before the node itself goes.
+    std::vector<TxmlNode*> pending;
+    pending.swap(Children);
+    while (!pending.empty()) {
+        TxmlNode* node = pending.back();
+        pending.pop_back();
+        for (TxmlNode* child : node->Children) pending.push_back(child);
+        node->Children.clear();
+        node->Parent = nullptr;
+        delete node;
+    }
+}
+
+namespace {
+
+std::atomic<bool> traceEnabled{true};
+std::atomic<TxmlReleaseReport> releaseReport{nullptr};
+
+// The trace lines of a subtree in pre-order. Every node below the top is detached before it goes, so its
+// line is its own name; the top node's line is its full path.
+AnsiString TraceLines(const TxmlNode* top) {
+    AnsiString out = GetNodePath(top);
+    out.append("\r\n");
+    std::vector<const TxmlNode*> stack(top->Children.rbegin(), top->Children.rend());
+    while (!stack.empty()) {
+        const TxmlNode* node = stack.back();
+        stack.pop_back();
+        out.append(node->Name).append("\r\n");
+        for (auto it = node->Children.rbegin(); it != node->Children.rend(); ++it) stack.push_back(*it);
+    }
+    return out;
+}
+
+void WriteTrace(const TxmlNode* node, bool wholeSubtree) {
+    if (!traceEnabled.load(std::memory_order_relaxed)) return;
+    AnsiString text = wholeSubtree ? TraceLines(node) : GetNodePath(node) + "\r\n";
+    // A line that cannot be written is skipped: the trace must never stop a release.
+    platform::AppendToTextFile(platform::XmlTraceFilePath(), text);
+}
+
+}  // namespace
+
+void DestroyNode(TxmlNode* node) {
+    if (!node) return;
+    if (node->Parent) {
+        WriteTrace(node, false);
+        throw Exception("Problem with XMLNode");
+    }
+    WriteTrace(node, true);
+    delete node;
+}
+
+void SetXmlTraceEnabled(bool enabled) noexcept { traceEnabled.store(enabled); }
+bool XmlTraceEnabled() noexcept { return traceEnabled.load(); }
+AnsiString XmlTracePath() { return platform::XmlTraceFilePath(); }
+
+void SetXmlReleaseReport(TxmlReleaseReport report) noexcept { releaseReport.store(report); }
+
+namespace {
+
+void ReleaseAndReport(TxmlTree& tree) noexcept {
+    try {
+        tree.Release();
+    } catch (const std::exception& error) {
+        try {
+            if (TxmlReleaseReport report = releaseReport.load())
+                report(error);
+            else
+                std::cerr << error.what() << '\n';
+        } catch (...) {
+            // A report that fails has nowhere left to go.
+        }
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+TxmlTree& TxmlTree::operator=(TxmlTree&& other) noexcept {
+    if (this != &other) {
+        TxmlNode* next = other.Detach();
+        ReleaseAndReport(*this);
+        top_ = next;
+    }
+    return *this;
+}
+
+TxmlTree::~TxmlTree() { ReleaseAndReport(*this); }
+
+TxmlNode* TxmlTree::Detach() noexcept {
+    TxmlNode* top = top_;
+    top_ = nullptr;
+    return top;
+}
+
+void TxmlTree::Release() { DestroyNode(Detach()); }
+
+// ---- Structure ---------------------------------------------------------------------------------------
+
+int GetChildCount(const TxmlNode* node) { return static_cast<int>(node->Children.size()); }
+
+TxmlNode* GetChild(const TxmlNode* node, int index) {
+    if (index < 0) ThrowListIndex(index);
+    if (static_cast<size_t>(index) >= node->Children.size()) return nullptr;
+    return node->Children[static_cast<size_t>(index)];
+}
+
+TxmlNode* AddChild(TxmlNode* node) { return new TxmlNode(node); }
+
+TxmlNode* AddNamedChild(TxmlNode* node, std::string_view name) {
+    TxmlNode* child = new TxmlNode(node);
+    child->Name = name;
+    return child;
+}
+
+TxmlNode* InsertChild(TxmlNode* node, int index) {
+    if (index < 0 || index > GetChildCount(node)) ThrowListIndex(index);
+    node->Children.reserve(node->Children.size() + 1);  // so that the insertion cannot fail
+    TxmlNode* child = new TxmlNode();
+    node->Children.insert(node->Children.begin() + index, child);
+    child->Parent = node;
+    return child;
+}
+
+TxmlNode* FindChild(TxmlNode* node, std::string_view name) {
+    if (name.empty()) return node;
+    for (TxmlNode* child : node->Children)
+        if (xmlname::SameElementName(child->Name, name)) return child;
+    return nullptr;
+}
+
+TxmlNode* FindNextChild(TxmlNode* node, std::string_view name, int& position) {
+    size_t start = position < 0 ? 0 : static_cast<size_t>(position) + 1;
+    for (size_t i = start; i < node->Children.size(); ++i) {
+        if (xmlname::SameElementName(node->Children[i]->Name, name)) {
+            position = static_cast<int>(i);
+            return node->Children[i];
+        }
+    }
+    return nullptr;
+}
+
+TxmlNode* ForcePath(TxmlNode* node, std::string_view path) {
+    TxmlNode* current = node;
+    bool anyWord = false;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) end = path.size();
+        std::string_view word = path.substr(start, end - start);
+        if (!word.empty()) {
+            anyWord = true;
+            TxmlNode* next = FindChild(current, word);
+            current = next ? next : AddNamedChild(current, word);
+        }
+        start = end + 1;
+    }
+    return anyWord ? current : nullptr;
+}
+
+AnsiString GetAttribute(const TxmlNode* node, std::string_view name) { return node->Attributes.Value(name); }
+
+void SetAttribute(TxmlNode* node, std::string_view name, std::string_view value) {
+    node->Attributes.SetValue(name, value);
+}
+
+void DeleteChild(TxmlNode* node, int index) {
+    if (index < 0 || index >= GetChildCount(node)) ThrowListIndex(index);
+    TxmlNode* child = node->Children[static_cast<size_t>(index)];
+    node->Children.erase(node->Children.begin() + index);
+    child->Parent = nullptr;
+    DestroyNode(child);
+}
+
+void DeleteNamedChild(TxmlNode* node, std::string_view name) {
+    int position = -1;
+    if (FindNextChild(node, name, position)) DeleteChild(node, position);
+}
+
+void RemoveChild(TxmlNode* node, TxmlNode* child) {
+    for (size_t i = 0; i < node->Children.size(); ++i)
+        if (node->Children[i] == child) return DeleteChild(node, static_cast<int>(i));
+}
+
+namespace {
+
+void Unlink(TxmlNode* node) {
+    if (TxmlNode* parent = node->Parent) {
+        auto& list = parent->Children;
+        for (auto it = list.begin(); it != list.end(); ++it) {
+            if (*it == node) {
+                list.erase(it);
+                break;
+            }
+        }
+        node->Parent = nullptr;
+    }
+}
+
+}  // namespace
+
+void FreeNode(TxmlNode* node) {
+    if (!node) return;
+    Unlink(node);
+    DestroyNode(node);
+}
+
+void MoveNode(TxmlNode* node, TxmlNode* newParent) {
+    for (const TxmlNode* up = newParent; up; up = up->Parent)
+        if (up == node) throw Exception("Cannot move an XML node below itself");
+    if (newParent) newParent->Children.reserve(newParent->Children.size() + 1);
+    Unlink(node);
+    node->Parent = newParent;
+    if (newParent) newParent->Children.push_back(node);
+}
+
+void ClearChildren(TxmlNode* node) {
+    std::vector<TxmlNode*> children;
+    children.swap(node->Children);
+    for (TxmlNode* child : children) {
+        child->Parent = nullptr;
+        DestroyNode(child);
+    }
+}
+
+AnsiString GetNodePath(const TxmlNode* node) {
+    std::vector<const TxmlNode*> chain;
+    size_t size = 0;
+    for (const TxmlNode* up = node; up; up = up->Parent) {
+        chain.push_back(up);
+        size += up->Name.size() + 1;
+    }
+    AnsiString path;
+    path.reserve(size);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (it != chain.rbegin()) path.push_back('\\');
+        path.append((*it)->Name);
+    }
+    return path;
+}
+
+bool CheckTree(const TxmlNode* node) {
+    std::vector<const TxmlNode*> stack{node};
+    while (!stack.empty()) {
+        const TxmlNode* current = stack.back();
+        stack.pop_back();
+        for (const TxmlNode* child : current->Children) {
+            if (!child || child->Parent != current) return false;
+            stack.push_back(child);
+        }
+    }
+    return true;
+}
