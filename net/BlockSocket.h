@@ -122,6 +122,8 @@ protected:
     int LimitedWait(int timeoutMs) const;
     // The platform-level connect shared by the plain and the tunnelled paths.
     void ConnectDirect(const AnsiString& host, const AnsiString& port);
+    // Received data held above the platform socket (a TLS record already decrypted) makes it readable.
+    virtual bool HasBufferedData() { return false; }
 
 private:
     bool started_ = false;
@@ -189,6 +191,9 @@ public:
     AnsiString RemoteIp() override;
     int LocalPortNumber() override;
     int RemotePortNumber() override;
+
+protected:
+    bool HasBufferedData() override;
 
 private:
     bool TunnelConnect(const AnsiString& host, const AnsiString& port);

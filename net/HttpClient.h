@@ -42,6 +42,7 @@ public:
     // Limits against broken or hostile servers; none unless the caller sets them. The received line limit
     // is Socket.LineLimit.
     std::int64_t MaxBodySize = 0;            // bytes kept of a response body; reading stops there; 0 = none
+    std::int64_t MaxHeaderSize = 0;          // bytes of the response's header block; 0 = none
     std::int32_t DeadlineMs = 0;             // bound on one whole Execute (connect included); 0 = none
 
     THttpClient();
@@ -61,9 +62,14 @@ public:
 
 private:
     bool Reconnect();
+    bool SendAll(const AnsiString& data);
     AnsiString ReadLine();
     // Appends to Body within MaxBodySize; false once the limit is reached.
     bool AppendBody(const char* data, std::size_t size);
+    // Room left in Body under MaxBodySize.
+    std::int64_t BodyRoom() const;
+
+    bool truncated_ = false;
 };
 
 // FetchText limits: what a statistics reply may reasonably be.
@@ -74,7 +80,7 @@ constexpr std::int32_t kFetchTimeoutMs = 300000;
 // One GET of the URL (used unchanged; the caller encodes the query). The body replaces the contents of
 // lines, split at CR LF, LF and CR. True exactly when a connection was made and the whole request was
 // sent; it says nothing about the status or the body. Never raises on network failures.
-// The body is capped at 1 MiB, a received line at 64 KiB, and the whole exchange ends after timeoutMs,
+// The body and the header block are capped at 1 MiB each, a received line at 64 KiB, and the whole exchange ends after timeoutMs,
 // which also limits each single wait.
 bool FetchText(const AnsiString& url, std::vector<AnsiString>& lines, std::int32_t timeoutMs = kFetchTimeoutMs);
 

@@ -82,3 +82,12 @@ std::string ProtocolName(int protocol);
 int ServicePort(const std::string& service, const std::string& protocol);
 
 }  // namespace platform
+
+namespace platform {
+
+// Shared libraries loaded at run time (the TLS library); nullptr when not there.
+void* LoadSharedLibrary(const char* name);
+void* SharedLibrarySymbol(void* library, const char* name);
+void FreeSharedLibrary(void* library);
+
+}  // namespace platform

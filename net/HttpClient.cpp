@@ -1,0 +1,375 @@
+#include "net/HttpClient.h"
+
+#include <algorithm>
+
+#include "net/NetHelpers.h"
+
+namespace {
+
+constexpr int kSocketBufferSize = 65536;
+// Piece of a counted body received at a time: memory follows the data that really arrives.
+constexpr std::int64_t kBodyPiece = 1 << 20;
+
+AnsiString AsciiUpper(std::string_view text) {
+    AnsiString result(text);
+    for (char& c : result)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return result;
+}
+
+bool StartsWith(const AnsiString& text, std::string_view prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+
+// Signed decimal with an optional sign; false when the text is no number or does not fit.
+bool ParseDecimal(const AnsiString& text, std::int64_t& value) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    if (i == text.size()) return false;
+    std::int64_t result = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return false;
+        if (result > (INT64_MAX - 9) / 10) return false;
+        result = result * 10 + (text[i] - '0');
+    }
+    value = negative ? -result : result;
+    return true;
+}
+
+// A chunk size: hexadecimal digits only (an extension after ";" makes it invalid); 0 when invalid.
+std::int64_t ParseChunkSize(const AnsiString& text) {
+    if (text.empty() || text.size() > 15) return 0;
+    std::int64_t value = 0;
+    for (char c : text) {
+        int digit;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        else return 0;
+        value = value * 16 + digit;
+    }
+    return value;
+}
+
+// Ends the overall limit of one Execute on every path.
+struct DeadlineScope {
+    TBlockingSocket& socket;
+    DeadlineScope(TBlockingSocket& s, std::int32_t ms) : socket(s) {
+        if (ms > 0) socket.SetDeadline(ms);
+        else socket.ClearDeadline();
+    }
+    ~DeadlineScope() { socket.ClearDeadline(); }
+};
+
+}  // namespace
+
+THttpClient::THttpClient() {
+    Socket.AnyLineEnd = true;
+    TimeoutMs = 300000;
+    ConnectPort = "80";
+    ResetDocument();
+}
+
+void THttpClient::ResetDocument() {
+    Body.clear();
+    HeaderLines.clear();
+    ContentType = "text/html";
+}
+
+void THttpClient::ParseStatusLine(const AnsiString& line) {
+    AnsiString rest = net::TextAfter(line, " ");
+    std::int64_t code = 0;
+    if (!ParseDecimal(net::TextBefore(rest, " "), code) || code < INT32_MIN || code > INT32_MAX) code = 0;
+    StatusCode = static_cast<std::int32_t>(code);
+    StatusText = net::TextAfter(rest, " ");
+    if (StatusText == rest) StatusText.clear();
+}
+
+bool THttpClient::Reconnect() {
+    Socket.Close();
+    Socket.OpenHandle();
+    if (Socket.Handle != platform::kNoSocket) {
+        Socket.SetSendBufferSize(kSocketBufferSize);
+        Socket.SetReceiveBufferSize(kSocketBufferSize);
+    }
+    Socket.Bind(BindAddress, "0");
+    if (Socket.ErrorCode != 0) return false;
+    Socket.Connect(ConnectHost, ConnectPort);
+    return Socket.ErrorCode == 0;
+}
+
+// A blocking send normally takes everything; should the platform take less, the rest follows.
+bool THttpClient::SendAll(const AnsiString& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        int piece = static_cast<int>(std::min<std::size_t>(data.size() - done, 1 << 30));
+        int sent = Socket.SendBytes(data.data() + done, piece);
+        if (Socket.ErrorCode != 0 || sent <= 0) return false;
+        done += static_cast<std::size_t>(sent);
+    }
+    return true;
+}
+
+AnsiString THttpClient::ReadLine() { return Socket.ReceiveLine(TimeoutMs); }
+
+std::int64_t THttpClient::BodyRoom() const {
+    if (MaxBodySize <= 0) return INT64_MAX;
+    return std::max<std::int64_t>(MaxBodySize - static_cast<std::int64_t>(Body.size()), 0);
+}
+
+bool THttpClient::AppendBody(const char* data, std::size_t size) {
+    std::int64_t room = BodyRoom();
+    if (static_cast<std::int64_t>(size) > room) {
+        Body.append(data, static_cast<std::size_t>(room));
+        truncated_ = true;
+        return false;
+    }
+    Body.append(data, size);
+    return true;
+}
+
+bool THttpClient::Execute(const AnsiString& method, const AnsiString& url) {
+    DeadlineScope deadline(Socket, DeadlineMs);
+    const std::vector<AnsiString> callerLines = HeaderLines;
+    auto fail = [&] {
+        // The request's own head lines go; the caller's lines stay as they were.
+        HeaderLines = callerLines;
+        LiveHost.clear();
+        LivePort.clear();
+        Socket.Close();
+        return false;
+    };
+    truncated_ = false;
+
+    // 1-2
+    StatusCode = 500;
+    StatusText.clear();
+    net::UrlParts url_;
+    AnsiString target = net::SplitUrl(url, url_);
+
+    // 3
+    bool tunnel = false;
+    if (AsciiUpper(url_.protocol) == "HTTPS") {
+        Socket.SetTlsEnabled(true);
+        // Without a TLS library the request would go out in clear text to a TLS port.
+        if (!Socket.TlsEnabled()) return fail();
+        tunnel = !ProxyServer.empty();
+        Socket.TunnelProxy = ProxyServer;
+        Socket.TunnelPort = ProxyServerPort;
+        Socket.TunnelUser = ProxyUserName;
+        Socket.TunnelPassword = ProxyPassword;
+    } else {
+        Socket.SetTlsEnabled(false);
+        Socket.TunnelProxy.clear();
+        Socket.TunnelPort.clear();
+        Socket.TunnelUser.clear();
+        Socket.TunnelPassword.clear();
+    }
+
+    // 4-5
+    bool sending = !Body.empty();
+    const bool expect100 = sending && HttpVersion == "1.1";
+    auto insertTop = [this](AnsiString line) { HeaderLines.insert(HeaderLines.begin(), std::move(line)); };
+    if (expect100) insertTop("Expect: 100-continue");
+    if (sending) {
+        insertTop("Content-Length: " + std::to_string(Body.size()));
+        if (!ContentType.empty()) insertTop("Content-Type: " + ContentType);
+    }
+    if (!KeepConnection) insertTop("Connection: close");
+    if (!url_.user.empty()) insertTop("Authorization: Basic " + net::Base64Encode(url_.user + ":" + url_.password));
+    if (!ProxyServer.empty() && !ProxyUserName.empty() && !tunnel)
+        insertTop("Proxy-Authorization: Basic " + net::Base64Encode(ProxyUserName + ":" + ProxyPassword));
+    insertTop("Host: " + url_.host + (url_.port == "80" ? AnsiString() : ":" + url_.port));
+    if (!ProxyServer.empty() && !tunnel) target = url_.protocol + "://" + url_.host + ":" + url_.port + target;
+    if (target == "/*") target = "*";
+    insertTop(AsciiUpper(method) + " " + target + (HttpVersion == "0.9" ? AnsiString() : " HTTP/" + HttpVersion));
+    if (!HeaderLines.back().empty()) HeaderLines.push_back("");
+
+    // 6
+    if (!ProxyServer.empty() && !tunnel) {
+        ConnectHost = ProxyServer;
+        ConnectPort = ProxyServerPort;
+    } else {
+        ConnectHost = url_.host;
+        ConnectPort = url_.port;
+    }
+
+    // 7
+    if (LiveHost != ConnectHost || LivePort != ConnectPort) {
+        if (!Reconnect()) return fail();
+        LiveHost = ConnectHost;
+        LivePort = ConnectPort;
+    } else if (Socket.Handle == platform::kNoSocket || Socket.WaitReadable(0)) {
+        // Closed by the server, or it sent something unasked: a fresh connection.
+        if (!Reconnect()) return fail();
+    }
+
+    // 8
+    AnsiString head;
+    if (HttpVersion == "0.9") {
+        head = HeaderLines.front() + "\r\n";
+    } else {
+        for (const AnsiString& line : HeaderLines) head += line + "\r\n";
+    }
+    if (!SendAll(head)) return fail();
+
+    // 9
+    AnsiString keptStatus;
+    bool haveKept = false;
+    if (expect100) {
+        AnsiString line;
+        do line = ReadLine();
+        while (line.empty() && Socket.ErrorCode == 0);
+        ParseStatusLine(line);
+        if (StatusCode >= 100 && StatusCode <= 199) {
+            do line = ReadLine();
+            while (!line.empty() && Socket.ErrorCode == 0);
+        } else {
+            sending = false;
+            keptStatus = line;
+            haveKept = true;
+        }
+    }
+
+    // 10
+    if (sending && !SendAll(Body)) return fail();
+
+    // 11
+    ResetDocument();
+    std::int64_t declaredLength = -1;
+    BodyMode = TBodyMode::UntilClose;
+
+    // 12
+    if (haveKept) {
+        HeaderLines.push_back(keptStatus);
+    } else {
+        AnsiString line;
+        do line = ReadLine();
+        while (line.empty() && Socket.ErrorCode == 0);
+        if (StartsWith(AsciiUpper(line), "HTTP/")) {
+            HeaderLines.push_back(line);
+            ParseStatusLine(line);
+        } else {
+            // The first line of a reply without status line, or the empty line of a silent or closed server.
+            AppendBody(line.data(), line.size());
+            AppendBody("\r\n", 2);
+            StatusCode = 0;
+        }
+    }
+
+    // 13
+    bool closeAfter = HttpVersion != "1.1";
+    bool headersCut = false;
+    if (!HeaderLines.empty()) {
+        std::int64_t headerSize = static_cast<std::int64_t>(HeaderLines.front().size());
+        do {
+            AnsiString line = ReadLine();
+            headerSize += static_cast<std::int64_t>(line.size()) + 2;
+            if (MaxHeaderSize > 0 && headerSize > MaxHeaderSize) {
+                headersCut = true;
+                break;
+            }
+            HeaderLines.push_back(line);
+            if (line.empty()) break;
+            AnsiString upper = AsciiUpper(line);
+            if (StartsWith(upper, "CONTENT-LENGTH:")) {
+                std::int64_t value;
+                declaredLength = ParseDecimal(net::TextAfter(line, " "), value) ? value : -1;
+                // A negative length is no length; only a usable one selects counted reading.
+                if (declaredLength < 0) declaredLength = -1;
+                else BodyMode = TBodyMode::ByLength;
+            } else if (StartsWith(upper, "CONTENT-TYPE:")) {
+                ContentType = net::TextAfter(line, " ");
+            } else if (StartsWith(upper, "TRANSFER-ENCODING:")) {
+                if (net::TextAfter(upper, " ").find("CHUNKED") != AnsiString::npos) BodyMode = TBodyMode::Chunked;
+            } else if (upper == "CONNECTION: CLOSE") {
+                closeAfter = true;
+            }
+        } while (Socket.ErrorCode == 0);
+    }
+
+    // 14
+    if (!headersCut && method != "HEAD" && StatusCode != 204 && StatusCode != 304) {
+        switch (BodyMode) {
+        case TBodyMode::UntilClose: ReadUntilClose(); break;
+        case TBodyMode::ByLength: ReadCounted(declaredLength); break;
+        case TBodyMode::Chunked: ReadChunks(); break;
+        }
+    }
+
+    // 15-16. A read that ended early leaves the stream in an unknown state: never reuse it.
+    if (closeAfter || headersCut || truncated_ || Socket.ErrorCode != 0) {
+        Socket.Close();
+        LiveHost.clear();
+        LivePort.clear();
+    }
+    return true;
+}
+
+bool THttpClient::ReadUntilClose() {
+    for (;;) {
+        AnsiString piece = Socket.ReceiveAvailable(TimeoutMs);
+        if (Socket.ErrorCode != 0) break;
+        if (!AppendBody(piece.data(), piece.size())) break;
+    }
+    return true;
+}
+
+bool THttpClient::ReadCounted(std::int64_t count) {
+    // Received straight into Body, a piece at a time: a declared size alone reserves nothing.
+    std::int64_t remaining = count;
+    while (remaining > 0) {
+        std::int64_t want = std::min({remaining, kBodyPiece, BodyRoom()});
+        if (want <= 0) {
+            truncated_ = true;
+            break;
+        }
+        std::size_t old = Body.size();
+        Body.resize(old + static_cast<std::size_t>(want));
+        int got = Socket.ReceiveExactly(Body.data() + old, static_cast<int>(want), TimeoutMs);
+        Body.resize(old + static_cast<std::size_t>(std::max(got, 0)));
+        if (Socket.ErrorCode != 0) break;
+        remaining -= got;
+    }
+    return Socket.ErrorCode == 0 && !truncated_;
+}
+
+bool THttpClient::ReadChunks() {
+    for (;;) {
+        AnsiString line;
+        do line = ReadLine();
+        while (line.empty() && Socket.ErrorCode == 0);
+        if (Socket.ErrorCode != 0) break;
+        std::int64_t size = ParseChunkSize(net::TextBefore(line, " "));
+        if (size == 0) break;
+        if (!ReadCounted(size)) break;
+    }
+    return Socket.ErrorCode == 0;
+}
+
+void SplitTextLines(const AnsiString& text, std::vector<AnsiString>& lines) {
+    lines.clear();
+    std::size_t start = 0, i = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.emplace_back(text, start, i - start);
+            i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < text.size()) lines.emplace_back(text, start, text.size() - start);
+}
+
+bool FetchText(const AnsiString& url, std::vector<AnsiString>& lines, std::int32_t timeoutMs) {
+    THttpClient client;
+    client.TimeoutMs = timeoutMs;
+    client.DeadlineMs = timeoutMs;
+    client.MaxBodySize = kFetchMaxBody;
+    client.MaxHeaderSize = kFetchMaxBody;
+    client.Socket.LineLimit = kFetchMaxLine;
+    bool sent = client.Execute("GET", url);
+    SplitTextLines(client.Body, lines);
+    return sent;
+}

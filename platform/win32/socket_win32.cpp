@@ -1,0 +1,228 @@
+#include "platform/socket.h"
+
+#include <winsock.h>
+
+#include <cstring>
+
+namespace platform {
+namespace {
+
+SOCKET Native(SocketHandle handle) { return static_cast<SOCKET>(handle); }
+
+sockaddr_in NativeAddress(const SockAddrIn& address) {
+    sockaddr_in native{};
+    static_assert(sizeof native == sizeof address);
+    std::memcpy(&native, &address, sizeof native);
+    return native;
+}
+
+SockAddrIn Portable(const sockaddr_in& native) {
+    SockAddrIn address;
+    address.family = native.sin_family;
+    address.port = native.sin_port;
+    address.address = native.sin_addr.s_addr;
+    return address;
+}
+
+int OptionName(SocketOption option, int& level) {
+    level = SOL_SOCKET;
+    switch (option) {
+    case SocketOption::ReceiveBuffer: return SO_RCVBUF;
+    case SocketOption::SendBuffer: return SO_SNDBUF;
+    case SocketOption::ReuseAddress: return SO_REUSEADDR;
+    case SocketOption::KeepAlive: return SO_KEEPALIVE;
+    case SocketOption::NoDelay: level = IPPROTO_TCP; return TCP_NODELAY;
+    }
+    return -1;
+}
+
+int Fail(int code) {
+    WSASetLastError(code);
+    return -1;
+}
+
+}  // namespace
+
+int SocketStartup(SocketStartupData& data) {
+    WSADATA native{};
+    int result = WSAStartup(MAKEWORD(1, 1), &native);
+    data.version = native.wVersion;
+    data.highVersion = native.wHighVersion;
+    data.description = native.szDescription;
+    data.systemStatus = native.szSystemStatus;
+    if (result != 0) WSASetLastError(result);
+    return result;
+}
+
+int SocketCleanup() { return WSACleanup(); }
+
+int SocketLastError() { return WSAGetLastError(); }
+
+SocketHandle SocketOpen(int family, int type, int protocol) {
+    SOCKET handle = ::socket(family, type, protocol);
+    return handle == INVALID_SOCKET ? kNoSocket : static_cast<SocketHandle>(handle);
+}
+
+int SocketClose(SocketHandle handle) { return ::closesocket(Native(handle)); }
+
+int SocketShutdown(SocketHandle handle, int how) { return ::shutdown(Native(handle), how); }
+
+int SocketBind(SocketHandle handle, const SockAddrIn& address) {
+    sockaddr_in native = NativeAddress(address);
+    return ::bind(Native(handle), reinterpret_cast<sockaddr*>(&native), sizeof native);
+}
+
+int SocketConnect(SocketHandle handle, const SockAddrIn& address, int timeoutMs) {
+    sockaddr_in native = NativeAddress(address);
+    auto* raw = reinterpret_cast<sockaddr*>(&native);
+    if (timeoutMs < 0) return ::connect(Native(handle), raw, sizeof native);
+    u_long on = 1, off = 0;
+    if (::ioctlsocket(Native(handle), FIONBIO, &on) != 0) return -1;
+    int error = 0;
+    if (::connect(Native(handle), raw, sizeof native) != 0) {
+        error = WSAGetLastError();
+        if (error == WSAEWOULDBLOCK) {
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(Native(handle), &writable);
+            FD_SET(Native(handle), &failed);
+            timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+            int ready = ::select(0, nullptr, &writable, &failed, &limit);
+            if (ready == 0) {
+                error = WSAETIMEDOUT;
+            } else if (ready < 0) {
+                error = WSAGetLastError();
+            } else {
+                int size = sizeof error;
+                if (::getsockopt(Native(handle), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+                    error = WSAGetLastError();
+            }
+        }
+    }
+    ::ioctlsocket(Native(handle), FIONBIO, &off);
+    return error == 0 ? 0 : Fail(error);
+}
+
+int SocketListen(SocketHandle handle, int backlog) { return ::listen(Native(handle), backlog); }
+
+SocketHandle SocketAccept(SocketHandle handle, SockAddrIn* peer) {
+    sockaddr_in native{};
+    int size = sizeof native;
+    SOCKET accepted = ::accept(Native(handle), reinterpret_cast<sockaddr*>(&native), &size);
+    if (accepted == INVALID_SOCKET) return kNoSocket;
+    if (peer) *peer = Portable(native);
+    return static_cast<SocketHandle>(accepted);
+}
+
+int SocketLocalName(SocketHandle handle, SockAddrIn& address) {
+    sockaddr_in native{};
+    int size = sizeof native;
+    if (::getsockname(Native(handle), reinterpret_cast<sockaddr*>(&native), &size) != 0) return -1;
+    address = Portable(native);
+    return 0;
+}
+
+int SocketPeerName(SocketHandle handle, SockAddrIn& address) {
+    sockaddr_in native{};
+    int size = sizeof native;
+    if (::getpeername(Native(handle), reinterpret_cast<sockaddr*>(&native), &size) != 0) return -1;
+    address = Portable(native);
+    return 0;
+}
+
+int SocketSend(SocketHandle handle, const void* data, int length) {
+    return ::send(Native(handle), static_cast<const char*>(data), length, 0);
+}
+
+int SocketReceive(SocketHandle handle, void* data, int length, bool peek) {
+    return ::recv(Native(handle), static_cast<char*>(data), length, peek ? MSG_PEEK : 0);
+}
+
+int SocketSendTo(SocketHandle handle, const void* data, int length, const SockAddrIn& to) {
+    sockaddr_in native = NativeAddress(to);
+    return ::sendto(Native(handle), static_cast<const char*>(data), length, 0,
+                    reinterpret_cast<sockaddr*>(&native), sizeof native);
+}
+
+int SocketReceiveFrom(SocketHandle handle, void* data, int length, SockAddrIn& from) {
+    sockaddr_in native{};
+    int size = sizeof native;
+    int received = ::recvfrom(Native(handle), static_cast<char*>(data), length, 0,
+                              reinterpret_cast<sockaddr*>(&native), &size);
+    if (received >= 0) from = Portable(native);
+    return received;
+}
+
+int SocketWaitReadable(SocketHandle handle, int timeoutMs) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(Native(handle), &readable);
+    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    return ::select(0, &readable, nullptr, nullptr, timeoutMs < 0 ? nullptr : &limit);
+}
+
+int SocketBytesWaiting(SocketHandle handle, unsigned long& count) {
+    u_long value = 0;
+    if (::ioctlsocket(Native(handle), FIONREAD, &value) != 0) return -1;
+    count = value;
+    return 0;
+}
+
+int SocketGetOption(SocketHandle handle, SocketOption option, int& value) {
+    int level;
+    int name = OptionName(option, level);
+    int size = sizeof value;
+    return ::getsockopt(Native(handle), level, name, reinterpret_cast<char*>(&value), &size);
+}
+
+int SocketSetOption(SocketHandle handle, SocketOption option, int value) {
+    int level;
+    int name = OptionName(option, level);
+    return ::setsockopt(Native(handle), level, name, reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+int ResolveHostV4(const std::string& name, std::vector<std::uint32_t>& addresses) {
+    addresses.clear();
+    hostent* entry = ::gethostbyname(name.c_str());
+    if (!entry) {
+        int error = WSAGetLastError();
+        return error ? error : 11001;
+    }
+    if (entry->h_addrtype != AF_INET || entry->h_length != 4) return 11004;
+    for (char** item = entry->h_addr_list; *item; ++item) {
+        std::uint32_t address;
+        std::memcpy(&address, *item, 4);
+        addresses.push_back(address);
+    }
+    return addresses.empty() ? 11004 : 0;
+}
+
+std::string ProtocolName(int protocol) {
+    protoent* entry = ::getprotobynumber(protocol);
+    if (entry && entry->p_name) return entry->p_name;
+    if (protocol == IPPROTO_TCP) return "tcp";
+    if (protocol == IPPROTO_UDP) return "udp";
+    return {};
+}
+
+int ServicePort(const std::string& service, const std::string& protocol) {
+    servent* entry = ::getservbyname(service.c_str(), protocol.c_str());
+    return entry ? static_cast<std::uint16_t>(entry->s_port) : -1;
+}
+
+}  // namespace platform
+
+namespace platform {
+
+void* LoadSharedLibrary(const char* name) { return reinterpret_cast<void*>(::LoadLibraryA(name)); }
+
+void* SharedLibrarySymbol(void* library, const char* name) {
+    return library ? reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name)) : nullptr;
+}
+
+void FreeSharedLibrary(void* library) {
+    if (library) ::FreeLibrary(static_cast<HMODULE>(library));
+}
+
+}  // namespace platform
