@@ -1,0 +1,230 @@
+// The .reg file behind the registry on Linux: its syntax, its encoding and how it is written back.
+#ifndef _WIN32
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+class RegistryFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("uf_regfile_" + std::to_string(getpid()) + "_" +
+                   std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        fs::create_directories(folder_);
+        file_ = folder_ / "sub" / "registry.reg";
+        setenv("UNINSTALL_REGISTRY", file_.c_str(), 1);
+    }
+    void TearDown() override {
+        unsetenv("UNINSTALL_REGISTRY");
+        fs::remove_all(folder_);
+    }
+    void Write(const std::string& content) {
+        fs::create_directories(file_.parent_path());
+        std::ofstream(file_, std::ios::binary) << content;
+    }
+    std::string Read() const {
+        std::ifstream in(file_, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    AnsiString String(const std::string& key, const std::string& name, long expected = kRegSuccess) {
+        RegistryKey k;
+        EXPECT_EQ(k.Open(key, false), kRegSuccess) << key;
+        AnsiString text;
+        EXPECT_EQ(k.ReadString(name, text), expected) << name;
+        return text;
+    }
+
+    fs::path folder_, file_;
+};
+
+const char kSample[] =
+    "Windows Registry Editor Version 5.00\r\n"
+    "\r\n"
+    "; the product's settings\r\n"
+    "[HKEY_CURRENT_USER\\Software\\Quarnel\\Velmora3]\r\n"
+    "\"DataPath\"=\"C:\\\\Data\\\\ \\\"q\\\"\"\r\n"
+    "@=\"default\"\r\n"
+    "\"XMLPath\"=hex(2):25,00,41,00,50,00,50,00,44,00,41,00,54,00,41,00,25,00,5c,00,\\\r\n"
+    "  58,00,00,00\r\n"
+    "\"StartDate\"=hex:00,00,00,00,00,f8,e5,40\r\n"
+    "\"Count\"=dword:0000002a\r\n"
+    "\"Big\"=hex(b):01,00,00,00,00,00,00,00\r\n"
+    "\"Lines\"=hex(1):61,00,0a,00,62,00,00,00\r\n"
+    "something regedit would not write\r\n"
+    "\r\n"
+    "[HKEY_LOCAL_MACHINE\\Software\\Other]\r\n"
+    "\"DataPath\"=\"elsewhere\"\r\n";
+
+TEST_F(RegistryFile, ReadsEveryKindOfValue) {
+    Write(kSample);
+    const std::string key = "Software\\Quarnel\\Velmora3\\";
+    EXPECT_EQ(String(key, "DataPath"), "C:\\Data\\ \"q\"");
+    EXPECT_EQ(String(key, ""), "default");
+    EXPECT_EQ(String(key, "XMLPath"), "%APPDATA%\\X") << "read as stored, over a continued line";
+    EXPECT_EQ(String(key, "Lines"), "a\nb");
+    EXPECT_EQ(String(key, "Count", kRegWrongType), "");
+    RegistryKey k;
+    ASSERT_EQ(k.Open(key, false), kRegSuccess);
+    std::vector<uint8_t> bytes;
+    ASSERT_EQ(k.ReadBinary("StartDate", bytes), kRegSuccess);
+    ASSERT_EQ(bytes.size(), 8u);
+    double date;
+    std::memcpy(&date, bytes.data(), 8);
+    EXPECT_EQ(date, 44992.0);
+    uint32_t number = 0, type = 0;
+    EXPECT_EQ(k.ReadDword("Count", number), kRegSuccess);
+    EXPECT_EQ(number, 42u);
+    EXPECT_EQ(k.GetValueType("Big", type), kRegSuccess);
+    EXPECT_EQ(type, kRegQword);
+    EXPECT_EQ(k.ReadBinary("Big", bytes), kRegWrongType);
+    EXPECT_EQ(k.Open("Software\\Other", false), kRegNotFound) << "other hives are not HKEY_CURRENT_USER";
+    EXPECT_EQ(Read(), kSample) << "reading changes nothing";
+}
+
+TEST_F(RegistryFile, WritingKeepsEverythingElseAndRewritesOnlyTheValue) {
+    Write(kSample);
+    RegistryKey k;
+    ASSERT_EQ(k.Open("software\\quarnel\\velmora3", false), kRegSuccess);
+    ASSERT_EQ(k.WriteString("datapath", "D:\\New"), kRegSuccess);
+    ASSERT_EQ(k.WriteBinary("NewBlob", std::vector<uint8_t>(30, 0xAB)), kRegSuccess);
+    std::string expected = kSample;
+    expected.replace(expected.find("\"DataPath\"=\"C:"), std::string("\"DataPath\"=\"C:\\\\Data\\\\ \\\"q\\\"\"").size(),
+                     "\"DataPath\"=\"D:\\\\New\"");
+    expected.insert(expected.find("\r\n\r\n[HKEY_LOCAL_MACHINE") + 2,
+                    "\"NewBlob\"=hex:ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\\\r\n"
+                    "  ab,ab,ab,ab,ab,ab,ab,ab,ab\r\n");
+    EXPECT_EQ(Read(), expected);
+    ASSERT_EQ(k.DeleteValue("Count"), kRegSuccess);
+    EXPECT_EQ(Read().find("Count"), std::string::npos);
+    EXPECT_EQ(Read().find("dword"), std::string::npos);
+    // No temporary files are left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(file_.parent_path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(RegistryFile, CreatingAKeyWritesANewFileWithHeaderAndSection) {
+    RegistryKey k;
+    EXPECT_EQ(k.Open("Software\\Quarnel\\Velmora3\\", false), kRegNotFound);
+    EXPECT_FALSE(fs::exists(file_)) << "opening without creating writes nothing";
+    ASSERT_EQ(k.Open("Software\\Quarnel\\Velmora3\\", true), kRegSuccess);
+    EXPECT_EQ(Read(), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Quarnel\\Velmora3]\n\n");
+    ASSERT_EQ(k.WriteString("Path", "a\\\"b\""), kRegSuccess);
+    ASSERT_EQ(k.WriteString("Expand", "%X%", true), kRegSuccess);
+    ASSERT_EQ(k.WriteString("Multi", "line1\r\nline2"), kRegSuccess);
+    ASSERT_EQ(k.WriteDword("N", 0xDEADBEEF), kRegSuccess);
+    EXPECT_EQ(Read(),
+              "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Quarnel\\Velmora3]\n"
+              "\"Path\"=\"a\\\\\\\"b\\\"\"\n"
+              "\"Expand\"=hex(2):25,00,58,00,25,00,00,00\n"
+              "\"Multi\"=hex(1):6c,00,69,00,6e,00,65,00,31,00,0d,00,0a,00,6c,00,69,00,6e,00,65,\\\n"
+              "  00,32,00,00,00\n"
+              "\"N\"=dword:deadbeef\n\n");
+    AnsiString text;
+    EXPECT_EQ(k.ReadString("Multi", text), kRegSuccess);
+    EXPECT_EQ(text, "line1\r\nline2");
+    ASSERT_EQ(k.Open("Software\\Quarnel\\Second", true), kRegSuccess);
+    EXPECT_NE(Read().find("\"N\"=dword:deadbeef\n\n[HKEY_CURRENT_USER\\Software\\Quarnel\\Second]\n"), std::string::npos);
+}
+
+TEST_F(RegistryFile, TextIsUtf8InTheFileAndAnsiAtTheInterface) {
+    const bool cyrillic = AnsiCodePage() == 1251;
+    const std::string utf8 = cyrillic ? "C:\\Данные" : "C:\\Größe";
+    Write("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Q]\n\"P\"=\"" +
+          std::string(cyrillic ? "C:\\\\Данные" : "C:\\\\Größe") + "\"\n");
+    const AnsiString text = String("Software\\Q", "P");
+    EXPECT_EQ(text, Utf8ToAnsi(utf8));
+    EXPECT_EQ(AnsiToUtf8(text), utf8);
+    RegistryKey k;
+    ASSERT_EQ(k.Open("Software\\Q", false), kRegSuccess);
+    ASSERT_EQ(k.WriteString("P2", text), kRegSuccess);
+    EXPECT_NE(Read().find("\"P2\"=\"" + std::string(cyrillic ? "C:\\\\Данные" : "C:\\\\Größe") + "\""), std::string::npos);
+}
+
+TEST_F(RegistryFile, Utf16FilesFromRegeditAreReadAndWrittenBackAsUtf16) {
+    const std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Q]\r\n\"P\"=\"x\"\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) bytes += {char(c & 0xFF), char(c >> 8)};
+    Write(bytes);
+    EXPECT_EQ(String("Software\\Q", "P"), "x");
+    RegistryKey k;
+    ASSERT_EQ(k.Open("Software\\Q", false), kRegSuccess);
+    ASSERT_EQ(k.WriteString("P", "y"), kRegSuccess);
+    std::string expected = bytes;
+    expected[expected.size() - 8] = 'y';  // x " CR LF in UTF-16LE end the file
+    EXPECT_EQ(Read(), expected);
+}
+
+TEST_F(RegistryFile, LaterDefinitionsWinAndMalformedLinesAreKeptButIgnored) {
+    Write("Windows Registry Editor Version 5.00\n"
+          "[HKEY_CURRENT_USER\\Software\\Q]\n\"A\"=\"first\"\n\"B\"=hex:zz\n\"C\"=\"unterminated\n\"D\"=dword:123456789\n"
+          "[hkey_current_user\\SOFTWARE\\q\\]\n\"a\"=\"second\"\n");
+    EXPECT_EQ(String("Software\\Q", "A"), "second");
+    String("Software\\Q", "B", kRegNotFound);
+    String("Software\\Q", "C", kRegNotFound);
+    String("Software\\Q", "D", kRegNotFound);
+    RegistryKey k;
+    ASSERT_EQ(k.Open("Software\\Q", false), kRegSuccess);
+    ASSERT_EQ(k.WriteString("A", "third"), kRegSuccess);
+    EXPECT_EQ(Read(), "Windows Registry Editor Version 5.00\n"
+                      "[HKEY_CURRENT_USER\\Software\\Q]\n\"A\"=\"first\"\n\"B\"=hex:zz\n\"C\"=\"unterminated\n"
+                      "\"D\"=dword:123456789\n[hkey_current_user\\SOFTWARE\\q\\]\n\"a\"=\"third\"\n");
+    ASSERT_EQ(k.DeleteValue("a"), kRegSuccess);
+    String("Software\\Q", "A", kRegNotFound);
+}
+
+TEST_F(RegistryFile, AKeyDeletedWhileOpenReportsIt) {
+    RegistryKey k;
+    ASSERT_EQ(k.Open("Software\\Q", true), kRegSuccess);
+    ASSERT_EQ(RegistryKey::DeleteKey("Software"), kRegSuccess);
+    AnsiString text;
+    EXPECT_EQ(k.ReadString("A", text), kRegKeyDeleted);
+    EXPECT_EQ(k.WriteString("A", "x"), kRegKeyDeleted);
+    EXPECT_EQ(Read(), "Windows Registry Editor Version 5.00\n\n");
+}
+
+TEST_F(RegistryFile, FilesThatCannotBeReadOrWrittenAreErrors) {
+    fs::create_directories(file_);  // a folder where the file should be
+    RegistryKey k;
+    EXPECT_EQ(k.Open("Software", true), kRegCorrupt);
+    fs::remove(file_);
+    Write("Windows Registry Editor Version 5.00\n");
+    if (geteuid() != 0) {
+        fs::permissions(file_.parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
+        const long rc = k.Open("Software\\Q", true);
+        EXPECT_TRUE(rc == kRegAccessDenied || rc == kRegCannotWrite) << rc;
+        EXPECT_FALSE(k.Valid());
+        fs::permissions(file_.parent_path(), fs::perms::owner_all);
+    }
+    EXPECT_EQ(Read(), "Windows Registry Editor Version 5.00\n");
+}
+
+TEST_F(RegistryFile, TheDefaultFileIsInTheUsersConfigFolder) {
+    unsetenv("UNINSTALL_REGISTRY");
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+    RegistryKey k;
+    ASSERT_EQ(k.Open("Software\\Q", true), kRegSuccess);
+    EXPECT_TRUE(fs::exists(folder_ / "uninstall-feedback" / "registry.reg"));
+    if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
+#endif

@@ -1,0 +1,72 @@
+// Opening a URL on Linux starts xdg-open; a fake one first on PATH records what it was given.
+#ifndef _WIN32
+#include "platform/shell.h"
+#include "platform/clock.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace platform;
+namespace fs = std::filesystem;
+
+namespace {
+
+class OpenUrlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("uf_shell_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+        fs::create_directories(folder_ / "bin");
+        record_ = folder_ / "argument";
+        const fs::path fake = folder_ / "bin" / "xdg-open";
+        std::ofstream(fake) << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << record_.string() << ".tmp\"\nmv \""
+                            << record_.string() << ".tmp\" \"" << record_.string() << "\"\nsleep 5\n";
+        fs::permissions(fake, fs::perms::owner_all);
+        const char* path = std::getenv("PATH");
+        savedPath_ = path ? path : "";
+        setenv("PATH", ((folder_ / "bin").string() + ":" + savedPath_).c_str(), 1);
+    }
+    void TearDown() override {
+        setenv("PATH", savedPath_.c_str(), 1);
+        fs::remove_all(folder_);
+    }
+    std::string Recorded() {
+        for (int i = 0; i < 500 && !fs::exists(record_); ++i) SleepMs(10);
+        std::ifstream in(record_, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    fs::path folder_, record_;
+    std::string savedPath_;
+};
+
+TEST_F(OpenUrlTest, PassesTheUrlAsOneArgumentWithoutAShellAndWithoutWaiting) {
+    const std::string url = "mailto:feedback@velmora.example?subject=uninstall+X&body=a%20b&c; touch pwned $(id)";
+    const uint32_t start = TickCount();
+    ASSERT_TRUE(OpenUrl(url));
+    EXPECT_LT(TickCount() - start, 3000u) << "the fake sleeps 5 s; the caller must not wait for it";
+    EXPECT_EQ(Recorded(), url);
+    EXPECT_FALSE(fs::exists(fs::current_path() / "pwned"));
+}
+
+TEST_F(OpenUrlTest, AnsiBytesArePassedAsUtf8) {
+    ASSERT_TRUE(OpenUrl("mailto:x?body=caf\xE9"));
+    EXPECT_EQ(Recorded(), "mailto:x?body=" + AnsiToUtf8("caf\xE9"));
+}
+
+TEST_F(OpenUrlTest, AMissingOpenerIsReported) {
+    setenv("PATH", (folder_ / "empty").c_str(), 1);
+    EXPECT_FALSE(OpenUrl("http://example.com/"));
+}
+
+}  // namespace
+#endif
