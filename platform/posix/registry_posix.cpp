@@ -4,6 +4,10 @@
 #include "platform/files.h"
 #include "platform/posix/files_native.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -400,6 +404,34 @@ long Save(RegFile& file) {
     }
 }
 
+// Serialises the read-modify-write of the file between processes (and threads): an advisory lock on
+// the folder that holds it, so no lock file is left behind. Best effort: without the folder or the lock
+// the change is made all the same.
+class WriteLock {
+public:
+    WriteLock() {
+        const std::string name = RegistryFileName();
+        const size_t slash = name.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : name.substr(0, slash == 0 ? 1 : slash);
+        try {
+            posix::CreateDirectoriesNative(folder);
+        } catch (const EInOutError&) {
+        }
+        fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ >= 0)
+            while (::flock(fd_, LOCK_EX) == -1 && errno == EINTR) {
+            }
+    }
+    ~WriteLock() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
 // ---- keys and values
 
 // "\A\\B\" -> "A\B" (UTF-8); false when a part of the name is empty.
@@ -496,8 +528,12 @@ long RegistryKey::Open(std::string_view path, bool create) {
     if (long rc = Load(file)) return rc;
     if (!KeyExists(file, normal)) {
         if (!create) return kRegNotFound;
-        AddSection(file, normal);
-        if (long rc = Save(file)) return rc;
+        WriteLock lock;
+        if (long rc = Load(file)) return rc;
+        if (!KeyExists(file, normal)) {
+            AddSection(file, normal);
+            if (long rc = Save(file)) return rc;
+        }
     }
     path_ = std::move(normal);
     open_ = true;
@@ -530,6 +566,8 @@ long ReadValue(bool open, const std::string& path, std::string_view name, Value&
 }
 
 long WriteValue(bool open, const std::string& path, std::string_view ansiName, const Value& value) {
+    if (!open) return kRegInvalidHandle;
+    WriteLock lock;
     RegFile file;
     if (long rc = LoadForKey(open, path, file)) return rc;
     const std::string name = AnsiToUtf8(ansiName);
@@ -614,6 +652,8 @@ long RegistryKey::WriteDword(std::string_view name, uint32_t number) {
 }
 
 long RegistryKey::DeleteValue(std::string_view ansiName) {
+    if (!open_) return kRegInvalidHandle;
+    WriteLock lock;
     RegFile file;
     if (long rc = LoadForKey(open_, path_, file)) return rc;
     const std::u16string key = Fold(path_), name = Fold(AnsiToUtf8(ansiName));
@@ -632,6 +672,7 @@ long RegistryKey::DeleteValue(std::string_view ansiName) {
 long RegistryKey::DeleteKey(std::string_view path) {
     std::string normal;
     if (!NormalisePath(path, normal) || normal.empty()) return kRegInvalidParameter;
+    WriteLock lock;
     RegFile file;
     if (long rc = Load(file)) return rc;
     const std::u16string folded = Fold(normal);

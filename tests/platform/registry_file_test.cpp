@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -212,6 +213,29 @@ TEST_F(RegistryFile, FilesThatCannotBeReadOrWrittenAreErrors) {
         fs::permissions(file_.parent_path(), fs::perms::owner_all);
     }
     EXPECT_EQ(Read(), "Windows Registry Editor Version 5.00\n");
+}
+
+TEST_F(RegistryFile, ConcurrentWritersLoseNothing) {
+    {
+        RegistryKey k;
+        ASSERT_EQ(k.Open("Software\\Q", true), kRegSuccess);
+    }
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 6; ++t)
+        writers.emplace_back([t] {
+            RegistryKey k;
+            if (k.Open("Software\\Q", false) != kRegSuccess) return;
+            for (int i = 0; i < 15; ++i) k.WriteDword("v" + std::to_string(t) + "_" + std::to_string(i), uint32_t(i));
+        });
+    for (std::thread& writer : writers) writer.join();
+    RegistryKey k;
+    ASSERT_EQ(k.Open("Software\\Q", false), kRegSuccess);
+    for (int t = 0; t < 6; ++t)
+        for (int i = 0; i < 15; ++i) {
+            uint32_t value = 99;
+            EXPECT_EQ(k.ReadDword("v" + std::to_string(t) + "_" + std::to_string(i), value), kRegSuccess);
+            EXPECT_EQ(value, uint32_t(i));
+        }
 }
 
 TEST_F(RegistryFile, TheDefaultFileIsInTheUsersConfigFolder) {
