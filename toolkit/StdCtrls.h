@@ -16,14 +16,15 @@ public:
     // Draws only the text, over whatever lies beneath.
     bool Transparent() const { return transparent_; }
     void SetTransparent(bool t) { transparent_ = t; Changed(); }
-    // Fixed size when false; the back ends never resize a label by its text.
+    // When true (the default) the label is as large as its text needs, from its Left/Top; when false it
+    // keeps its bounds and the text is clipped to them.
     bool AutoSize() const { return autoSize_; }
-    void SetAutoSize(bool a) { autoSize_ = a; }
+    void SetAutoSize(bool a) { autoSize_ = a; Changed(); }
 
 private:
     TAlignment alignment_ = TAlignment::taLeftJustify;
     bool transparent_ = false;
-    bool autoSize_ = false;
+    bool autoSize_ = true;
 };
 
 enum class TBevelCut { bvNone, bvLowered, bvRaised };

@@ -5,12 +5,13 @@
 #include <iostream>
 #include <string>
 
+#include "platform/message_box.h"
 #include "toolkit/StdCtrls.h"
 
 namespace toolkit {
 
 std::unique_ptr<TBackend> CreateNativeBackend() {
-    return std::make_unique<TConsoleBackend>(std::cin, std::cout, std::cerr);
+    return std::make_unique<TConsoleBackend>(std::cin, std::cout);
 }
 
 // The terminal hands arguments over in UTF-8.
@@ -74,8 +75,7 @@ int ParseChoice(const std::string& line, int count) {
 
 }  // namespace
 
-TConsoleBackend::TConsoleBackend(std::istream& in, std::ostream& out, std::ostream& err)
-    : in_(in), out_(out), err_(err) {}
+TConsoleBackend::TConsoleBackend(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
 
 void TConsoleBackend::ShowForm(TCustomForm& form) { shown_ = &form; }
 
@@ -84,7 +84,8 @@ void TConsoleBackend::HideForm(TCustomForm& form) {
 }
 
 void TConsoleBackend::MessageBox(const AnsiString& text, const AnsiString& caption) {
-    err_ << platform::AnsiToUtf8(caption) << ": " << platform::AnsiToUtf8(text) << std::endl;
+    out_.flush();
+    platform::ShowMessageBox(caption, text);
 }
 
 void TConsoleBackend::Render(const TCustomForm& form) {

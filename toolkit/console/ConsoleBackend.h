@@ -3,7 +3,7 @@
 // and the numbered radio items with the selected one marked, then reads one line with an item number
 // (empty keeps the selection; anything else is asked again), one line per edit (end of input keeps the
 // text) and presses the form's first push button. End of input before the first answer closes the form
-// as the close box does. Message boxes go to the error stream.
+// as the close box does. Message boxes go to standard error.
 #include <iosfwd>
 
 #include "toolkit/Backend.h"
@@ -12,7 +12,7 @@ namespace toolkit {
 
 class TConsoleBackend : public TBackend {
 public:
-    TConsoleBackend(std::istream& in, std::ostream& out, std::ostream& err);
+    TConsoleBackend(std::istream& in, std::ostream& out);
 
     void ShowForm(TCustomForm& form) override;
     void HideForm(TCustomForm& form) override;
@@ -26,7 +26,6 @@ private:
 
     std::istream& in_;
     std::ostream& out_;
-    std::ostream& err_;
     TCustomForm* shown_ = nullptr;
 };
 
