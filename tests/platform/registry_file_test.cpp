@@ -171,6 +171,18 @@ TEST_F(RegistryFile, Utf16FilesFromRegeditAreReadAndWrittenBackAsUtf16) {
     EXPECT_EQ(Read(), expected);
 }
 
+TEST_F(RegistryFile, Regedit4FilesAreAnsiThroughout) {
+    // The byte 0xE9 is a letter in both Windows-1251 and Windows-1252.
+    Write("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Q]\r\n\"S\"=\"caf\xE9\"\r\n\"E\"=hex(2):25,58,25,00\r\n");
+    EXPECT_EQ(String("Software\\Q", "S"), "caf\xE9");
+    EXPECT_EQ(String("Software\\Q", "E"), "%X%");
+    RegistryKey k;
+    ASSERT_EQ(k.Open("Software\\Q", false), kRegSuccess);
+    ASSERT_EQ(k.WriteString("E2", "\xE9", true), kRegSuccess);
+    EXPECT_EQ(Read(), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Q]\r\n\"S\"=\"caf\xE9\"\r\n\"E\"=hex(2):25,58,25,00\r\n"
+                      "\"E2\"=hex(2):e9,00\r\n");
+}
+
 TEST_F(RegistryFile, LaterDefinitionsWinAndMalformedLinesAreKeptButIgnored) {
     Write("Windows Registry Editor Version 5.00\n"
           "[HKEY_CURRENT_USER\\Software\\Q]\n\"A\"=\"first\"\n\"B\"=hex:zz\n\"C\"=\"unterminated\n\"D\"=dword:123456789\n"

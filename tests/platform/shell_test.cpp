@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -61,6 +62,32 @@ TEST_F(OpenUrlTest, PassesTheUrlAsOneArgumentWithoutAShellAndWithoutWaiting) {
 TEST_F(OpenUrlTest, AnsiBytesArePassedAsUtf8) {
     ASSERT_TRUE(OpenUrl("mailto:x?body=caf\xE9"));
     EXPECT_EQ(Recorded(), "mailto:x?body=" + AnsiToUtf8("caf\xE9"));
+}
+
+// Children of this process that have ended but were not waited for.
+int Zombies() {
+    int count = 0;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        const size_t close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        std::istringstream rest(line.substr(close + 2));
+        char state = 0;
+        long parent = 0;
+        rest >> state >> parent;
+        if (parent == getpid() && state == 'Z') ++count;
+    }
+    return count;
+}
+
+TEST_F(OpenUrlTest, TheOpenerIsReapedWhenItEnds) {
+    std::ofstream(folder_ / "bin" / "xdg-open") << "#!/bin/sh\nexit 0\n";
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(OpenUrl("http://example.com/"));
+    int zombies = -1;
+    for (int i = 0; i < 300 && (zombies = Zombies()) != 0; ++i) SleepMs(10);
+    EXPECT_EQ(zombies, 0);
 }
 
 TEST_F(OpenUrlTest, AMissingOpenerIsReported) {
