@@ -1,0 +1,102 @@
+#include "support.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+namespace xmltest {
+
+TempDir::TempDir() {
+    static std::atomic<int> counter{0};
+    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    path_ = std::filesystem::temp_directory_path() /
+            ("uf_xml_test_" + std::to_string(stamp) + "_" + std::to_string(counter++));
+    std::filesystem::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void SetEnv(const char* name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
+}
+
+void UnsetEnv(const char* name) {
+#ifdef _WIN32
+    _putenv_s(name, "");
+#else
+    unsetenv(name);
+#endif
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << path;
+}
+
+TraceCapture::TraceCapture() : path_(dir_.File("XML_Log.txt")) {
+    SetEnv("UNINSTALL_XML_LOG", path_);
+    SetXmlTraceEnabled(true);
+}
+
+TraceCapture::~TraceCapture() {
+    SetXmlTraceEnabled(false);
+    SetEnv("UNINSTALL_XML_LOG", dir_.File("unused"));
+}
+
+std::vector<std::string> TraceCapture::Lines() const {
+    std::string text = ReadFile(path_);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start) + "<no CR LF>");
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::string ChildNames(const TxmlNode* node) {
+    std::string out;
+    for (const TxmlNode* child : node->Children) {
+        if (!out.empty()) out += ',';
+        out += child->Name;
+    }
+    return out;
+}
+
+namespace {
+
+// The whole program keeps the trace off unless a test captures it.
+class QuietTrace : public ::testing::Environment {
+public:
+    void SetUp() override { SetXmlTraceEnabled(false); }
+};
+
+[[maybe_unused]] const auto* const quietTrace = ::testing::AddGlobalTestEnvironment(new QuietTrace);
+
+}  // namespace
+
+}  // namespace xmltest

@@ -1,0 +1,51 @@
+#pragma once
+// Helpers of the XML tests: temporary folders, environment variables, files and the trace file.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "xml/Parser.h"
+
+namespace xmltest {
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+void SetEnv(const char* name, const std::string& value);
+void UnsetEnv(const char* name);
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+
+// Points the trace at a fresh file and switches it on for the lifetime of the object; afterwards the
+// trace is off again (as the whole test program keeps it, so that no test writes the user's trace).
+class TraceCapture {
+public:
+    TraceCapture();
+    ~TraceCapture();
+    std::vector<std::string> Lines() const;  // lines without their CR LF
+    const std::string& Path() const { return path_; }
+
+private:
+    TempDir dir_;
+    std::string path_;
+};
+
+// The tree of an XML text, owned.
+inline TxmlTree Load(std::string_view text) { return TxmlTree(LoadXmlString(text)); }
+
+// Children names of node, joined by ",".
+std::string ChildNames(const TxmlNode* node);
+
+}  // namespace xmltest
