@@ -1,6 +1,8 @@
 // The feedback dialog: its designed layout, its texts and its handlers.
 #include "app/UninstallMain.h"
 
+#include "app/FeedbackReport.h"
+
 using namespace toolkit;
 
 const std::array<const char*, 7> TUninstallMainForm::EnglishReasons = {
@@ -108,5 +110,8 @@ void TUninstallMainForm::bnDeleteClick(TObject*) { Close(); }
 
 void TUninstallMainForm::FormClose(TObject*, TCloseAction&) {
     // The feedback report goes out here, before the window goes away.
-    if (Report) Report(*this);
+    if (Report)
+        Report(*this);
+    else
+        SendReport(*this);
 }
