@@ -23,5 +23,7 @@ struct Command {
 
 // fmt and dump (document_commands.cpp).
 std::span<const Command> DocumentCommands();
+// get, set, delete, keys and values over the settings store (store_commands.cpp).
+std::span<const Command> StoreCommands();
 
 }  // namespace xmlini_tool

@@ -16,6 +16,7 @@ using namespace xmlini_tool;
 // Every command list of the tool; a new source file adds its list here.
 std::span<const Command> (*const kCommandLists[])() = {
     DocumentCommands,
+    StoreCommands,
 };
 
 const Command* FindCommand(std::string_view name) {
