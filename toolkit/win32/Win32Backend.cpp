@@ -354,7 +354,21 @@ public:
         ApplyText();
         RECT r = WindowRect();
         SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        FitClientArea();
         InvalidateRect(hwnd_, nullptr, TRUE);
+    }
+
+    // The frame the system really draws may differ from the computed one (a DPI the frame does not follow,
+    // a themed caption): grow or shrink the window until the client area is the designed one.
+    void FitClientArea() {
+        RECT client, window;
+        GetClientRect(hwnd_, &client);
+        GetWindowRect(hwnd_, &window);
+        const int dw = S(FormControl().ClientWidth()) - client.right;
+        const int dh = S(FormControl().ClientHeight()) - client.bottom;
+        if (dw || dh)
+            SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left + dw, window.bottom - window.top + dh,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
     bool Message(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override {
@@ -383,6 +397,7 @@ public:
             RECT r = WindowRect();
             SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, r.right - r.left, r.bottom - r.top,
                          SWP_NOZORDER | SWP_NOACTIVATE);
+            FitClientArea();
             result = 0;
             return true;
         }
