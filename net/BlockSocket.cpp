@@ -244,7 +244,7 @@ AnsiString TBlockingSocket::ReceiveAvailable(int timeoutMs) {
     AnsiString result;
     long count = -1;
     if (!Pending.empty()) {
-        result.swap(Pending);
+        result = Pending.TakeAll();
     } else if (WaitReadable(timeoutMs)) {
         count = BytesWaiting();
         if (count > 0) {
@@ -267,10 +267,10 @@ AnsiString TBlockingSocket::ReceiveUntil(int timeoutMs, const AnsiString& termin
     const bool anyEnd = AnyLineEnd && terminator == "\r\n";
 
     // Position (0-based) and length of the first end in text at or after from; npos when none.
-    auto search = [&](const AnsiString& text, std::size_t from, std::size_t& endLength) {
+    auto search = [&](std::string_view text, std::size_t from, std::size_t& endLength) {
         if (anyEnd) {
             AnsiString end;
-            std::size_t at = net::FindLineEnd(std::string_view(text).substr(from), end);
+            std::size_t at = net::FindLineEnd(text.substr(from), end);
             endLength = end.size();
             return at == 0 ? AnsiString::npos : from + at - 1;
         }
@@ -280,10 +280,10 @@ AnsiString TBlockingSocket::ReceiveUntil(int timeoutMs, const AnsiString& termin
 
     std::size_t endLength = 0;
     if (!Pending.empty()) {
-        std::size_t at = search(Pending, 0, endLength);
+        std::size_t at = search(Pending.View(), 0, endLength);
         if (at != AnsiString::npos) {
-            AnsiString line = Pending.substr(0, at);
-            Pending.erase(0, at + endLength);
+            AnsiString line(Pending.data(), at);
+            Pending.Drop(at + endLength);
             return line;
         }
     }
@@ -325,7 +325,7 @@ int TBlockingSocket::ReceiveExactly(void* buffer, int length, int timeoutMs) {
     auto* out = static_cast<char*>(buffer);
     int taken = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(std::max(length, 0)), Pending.size()));
     std::memcpy(out, Pending.data(), static_cast<std::size_t>(taken));
-    Pending.erase(0, static_cast<std::size_t>(taken));
+    Pending.Drop(static_cast<std::size_t>(taken));
     int done = taken;
     if (done < length) {
         int chunk = ReceiveBufferSize();
@@ -355,7 +355,7 @@ std::uint8_t TBlockingSocket::ReceiveOneByte(int timeoutMs) {
     std::uint8_t byte = 0;
     if (ErrorCode == 0 && !Pending.empty()) {
         byte = static_cast<std::uint8_t>(Pending[0]);
-        Pending.erase(0, 1);
+        Pending.Drop(1);
     }
     RaiseIfFailed();
     return byte;

@@ -7,7 +7,10 @@
 // TSocksSocket adds a SOCKS 5 client (RFC 1928, user/password of RFC 1929), TTcpSocket stream sockets, the
 // HTTP CONNECT tunnel and optional TLS through the system's TLS library loaded at run time.
 #include <cstdint>
+#include <algorithm>
 #include <functional>
+#include <ostream>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,52 @@ private:
     std::string description_;
 };
 
+// Bytes received and not yet handed out. Reads like a byte string; taking from the front is cheap, so a
+// reply of many short lines is not copied once per line.
+class TPendingBytes {
+public:
+    TPendingBytes() = default;
+    TPendingBytes(AnsiString bytes) : bytes_(std::move(bytes)) {}
+    TPendingBytes& operator=(AnsiString bytes) {
+        bytes_ = std::move(bytes);
+        start_ = 0;
+        return *this;
+    }
+    bool empty() const { return start_ == bytes_.size(); }
+    std::size_t size() const { return bytes_.size() - start_; }
+    const char* data() const { return bytes_.data() + start_; }
+    char operator[](std::size_t i) const { return bytes_[start_ + i]; }
+    std::string_view View() const { return std::string_view(bytes_).substr(start_); }
+    operator std::string_view() const { return View(); }
+    AnsiString str() const { return AnsiString(View()); }
+    void clear() {
+        bytes_.clear();
+        start_ = 0;
+    }
+    // Removes the first count bytes.
+    void Drop(std::size_t count) {
+        start_ += std::min(count, size());
+        if (start_ == bytes_.size()) {
+            clear();
+        } else if (start_ > 65536 && start_ > bytes_.size() / 2) {
+            bytes_.erase(0, start_);
+            start_ = 0;
+        }
+    }
+    // Hands out everything and leaves the buffer empty.
+    AnsiString TakeAll() {
+        AnsiString all = start_ == 0 ? std::move(bytes_) : bytes_.substr(start_);
+        clear();
+        return all;
+    }
+    friend bool operator==(const TPendingBytes& a, std::string_view b) { return a.View() == b; }
+    friend std::ostream& operator<<(std::ostream& out, const TPendingBytes& p) { return out << p.View(); }
+
+private:
+    AnsiString bytes_;
+    std::size_t start_ = 0;
+};
+
 class TBlockingSocket {
 public:
     // Reason codes of status reports.
@@ -47,7 +96,7 @@ public:
     platform::SockAddrIn LocalAddress, RemoteAddress;
     std::int32_t ErrorCode = 0;
     AnsiString ErrorText;
-    AnsiString Pending;
+    TPendingBytes Pending;
     bool RaiseOnError = false;
     std::int32_t LineLimit = 0;  // 0: no limit
     std::uint32_t SendRateLimit = 0, NextSendTick = 0;

@@ -258,8 +258,9 @@ bool THttpClient::Execute(const AnsiString& method, const AnsiString& url) {
 
     // 13
     bool closeAfter = HttpVersion != "1.1";
-    bool headersCut = false;
-    if (!HeaderLines.empty()) {
+    // A line over the limit is no HTTP; a header block that broke off has no body to follow.
+    bool headersCut = Socket.ErrorCode == kSocketLineTooLong;
+    if (!HeaderLines.empty() && !headersCut) {
         std::int64_t headerSize = static_cast<std::int64_t>(HeaderLines.front().size());
         do {
             AnsiString line = ReadLine();
@@ -269,7 +270,10 @@ bool THttpClient::Execute(const AnsiString& method, const AnsiString& url) {
                 break;
             }
             HeaderLines.push_back(line);
-            if (line.empty()) break;
+            if (line.empty()) {
+                headersCut = Socket.ErrorCode != 0;
+                break;
+            }
             AnsiString upper = AsciiUpper(line);
             if (StartsWith(upper, "CONTENT-LENGTH:")) {
                 std::int64_t value;

@@ -95,18 +95,18 @@ AnsiString SplitUrl(std::string_view url, UrlParts& parts) {
     return target;
 }
 
+// The earliest end starts at the first CR or LF; there a two-byte end beats the one-byte end.
 std::size_t FindLineEnd(std::string_view text, AnsiString& lineEnd) {
-    static constexpr std::string_view kEnds[] = {"\r\n", "\n\r", "\r", "\n"};
-    std::size_t best = std::string_view::npos;
-    lineEnd.clear();
-    for (std::string_view end : kEnds) {
-        std::size_t at = text.find(end);
-        if (at != std::string_view::npos && (best == std::string_view::npos || at < best)) {
-            best = at;
-            lineEnd = AnsiString(end);
-        }
+    std::size_t at = text.find_first_of("\r\n");
+    if (at == std::string_view::npos) {
+        lineEnd.clear();
+        return 0;
     }
-    return best == std::string_view::npos ? 0 : best + 1;
+    char first = text[at];
+    char pair = first == '\r' ? '\n' : '\r';
+    bool twoBytes = at + 1 < text.size() && text[at + 1] == pair;
+    lineEnd = twoBytes ? AnsiString{first, pair} : AnsiString(1, first);
+    return at + 1;
 }
 
 AnsiString Base64Encode(std::string_view bytes) {

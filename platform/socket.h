@@ -68,8 +68,9 @@ int SocketWaitReadable(SocketHandle handle, int timeoutMs);
 // Bytes that a receive would return now (FIONREAD); -1 on failure.
 int SocketBytesWaiting(SocketHandle handle, unsigned long& count);
 
-// SOL_SOCKET options by their WinSock names.
-enum class SocketOption { ReceiveBuffer, SendBuffer, ReuseAddress, KeepAlive, NoDelay };
+// Socket options by their WinSock names. Linger sets SO_LINGER on with the value in seconds; 0 makes the
+// close abortive (a reset).
+enum class SocketOption { ReceiveBuffer, SendBuffer, ReuseAddress, KeepAlive, NoDelay, Linger };
 int SocketGetOption(SocketHandle handle, SocketOption option, int& value);
 int SocketSetOption(SocketHandle handle, SocketOption option, int value);
 

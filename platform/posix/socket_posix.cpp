@@ -105,6 +105,7 @@ int OptionName(SocketOption option, int& level) {
     case SocketOption::ReuseAddress: return SO_REUSEADDR;
     case SocketOption::KeepAlive: return SO_KEEPALIVE;
     case SocketOption::NoDelay: level = IPPROTO_TCP; return TCP_NODELAY;
+    case SocketOption::Linger: return SO_LINGER;
     }
     return -1;
 }
@@ -266,6 +267,12 @@ int SocketGetOption(SocketHandle handle, SocketOption option, int& value) {
 int SocketSetOption(SocketHandle handle, SocketOption option, int value) {
     int level;
     int name = OptionName(option, level);
+    if (option == SocketOption::Linger) {
+        linger l{};
+        l.l_onoff = 1;
+        l.l_linger = static_cast<decltype(l.l_linger)>(value);
+        return Checked(::setsockopt(Fd(handle), level, name, &l, sizeof l));
+    }
     return Checked(::setsockopt(Fd(handle), level, name, &value, sizeof value));
 }
 

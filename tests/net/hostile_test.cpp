@@ -1,0 +1,172 @@
+// FetchText against servers that lie, stall or flood: memory stays bounded by the body and line caps and
+// the whole exchange by the overall time limit.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <random>
+
+#include "LoopbackServer.h"
+#include "net/HttpClient.h"
+
+using nettest::Connection;
+using nettest::LoopbackServer;
+using nettest::Stopwatch;
+
+namespace {
+
+constexpr int kLimitMs = 1000;
+constexpr long long kSlackMs = 700;
+
+// Sends the head, then block after block until the client goes away.
+void Flood(Connection& c, const std::string& head, const std::string& block, int pauseMs = 0) {
+    if (!c.ReadHead() || !c.Send(head)) return;
+    while (!c.Stopping() && c.Send(block))
+        if (pauseMs > 0) c.Sleep(pauseMs);
+}
+
+std::string Garbage(std::size_t size) {
+    std::mt19937 random(42);
+    std::string bytes(size, '\0');
+    for (char& b : bytes) b = static_cast<char>(random());
+    return bytes;
+}
+
+#ifdef __linux__
+long StatusKb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::string(field).size()));
+    return -1;
+}
+// Resets the peak resident size (Linux 4.0 and later); false when the kernel does not allow it.
+bool ResetPeak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    return static_cast<bool>(clear);
+}
+#endif
+
+struct Hostile {
+    const char* name;
+    LoopbackServer::Handler server;
+    std::size_t maxBody;   // bytes the body may hold at most
+    bool expectQuick;      // ends well before the time limit
+};
+
+class HostileServer : public ::testing::TestWithParam<Hostile> {};
+
+TEST_P(HostileServer, BoundedMemoryAndTime) {
+    const Hostile& h = GetParam();
+    LoopbackServer server(h.server);
+#ifdef __linux__
+    bool measured = ResetPeak();
+    long before = StatusKb("VmRSS:");
+#endif
+    std::vector<AnsiString> lines;
+    Stopwatch watch;
+    bool sent = FetchText(server.Url("/stat"), lines, kLimitMs);
+    long long held = watch.Ms();
+    std::size_t body = 0;
+    for (const AnsiString& line : lines) body += line.size();
+
+    EXPECT_TRUE(sent);
+    EXPECT_LE(body, h.maxBody);
+    EXPECT_LE(held, kLimitMs + kSlackMs);
+    if (h.expectQuick) {
+        EXPECT_LT(held, kLimitMs / 2);
+    }
+    std::string figures = std::string(h.name) + ": held " + std::to_string(held) + " ms, body " + std::to_string(body) + " bytes";
+#ifdef __linux__
+    if (measured) {
+        long growth = StatusKb("VmHWM:") - before;
+        EXPECT_LT(growth, 16 * 1024) << "peak resident growth in KiB";
+        figures += ", peak +" + std::to_string(growth) + " KiB";
+    }
+#endif
+    RecordProperty("figures", figures);
+    std::printf("hostile %s\n", figures.c_str());
+}
+
+const std::string kBlock(64 << 10, 'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    FetchText, HostileServer,
+    ::testing::Values(
+        Hostile{"Declared2GB",
+                [](Connection& c) { Flood(c, "HTTP/1.0 200 OK\r\nContent-Length: 2000000000\r\n\r\n", kBlock); },
+                1 << 20, false},
+        Hostile{"Declared2GBThenSilence",
+                [](Connection& c) {
+                    if (c.ReadHead()) c.Send("HTTP/1.0 200 OK\r\nContent-Length: 2147483647\r\n\r\nOK");
+                    c.WaitClosed(3000);
+                },
+                2, false},
+        Hostile{"HugeChunk",
+                [](Connection& c) {
+                    Flood(c, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n7FFFFFFFFFFFFFF\r\n", kBlock);
+                },
+                1 << 20, false},
+        Hostile{"ChunkSizeOverflow",
+                [](Connection& c) {
+                    Flood(c, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nFFFFFFFFFFFFFFFFFFFF\r\n", kBlock);
+                },
+                0, true},
+        Hostile{"NegativeChunk",
+                [](Connection& c) {
+                    Flood(c, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n-10\r\n", kBlock);
+                },
+                0, true},
+        Hostile{"NegativeLength",
+                [](Connection& c) {
+                    if (c.ReadHead()) c.Send("HTTP/1.0 200 OK\r\nContent-Length: -5\r\n\r\nabc");
+                },
+                3, true},
+        Hostile{"EndlessHeaderLine",
+                [](Connection& c) { Flood(c, "HTTP/1.0 200 OK\r\nX-Long: ", kBlock); }, 0, true},
+        Hostile{"EndlessStatusLine", [](Connection& c) { Flood(c, "HTTP/1.0 200 ", kBlock); }, 0, true},
+        Hostile{"EndlessHeaderBlock",
+                [](Connection& c) { Flood(c, "HTTP/1.0 200 OK\r\n", [] {
+                                      std::string lines;
+                                      while (lines.size() < (64 << 10)) lines += "X-Filler: yes\r\n";
+                                      return lines;
+                                  }()); },
+                0, true},
+        Hostile{"EndlessBody", [](Connection& c) { Flood(c, "HTTP/1.0 200 OK\r\n\r\n", kBlock); }, 1 << 20, false},
+        Hostile{"OneByteEvery200ms",
+                [](Connection& c) { Flood(c, "HTTP/1.0 200 OK\r\n\r\n", "x", 200); }, 10, false},
+        Hostile{"SlowHeaderLine",
+                [](Connection& c) { Flood(c, "HTTP/1.0 200 OK\r\nX-Slow: ", "y", 200); }, 0, false},
+        Hostile{"Garbage", [](Connection& c) { Flood(c, Garbage(1000), Garbage(64 << 10)); }, 1 << 20, false},
+        Hostile{"ResetMidBody",
+                [](Connection& c) {
+                    if (!c.ReadHead()) return;
+                    c.Send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(5000, 'r'));
+                    c.Sleep(100);
+                    c.Reset();
+                },
+                5000, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(HttpClientLimits, DirectUseKeepsNoCapsUnlessSet) {
+    // 3 MiB arrive in full without limits; with a cap only the cap is kept.
+    std::string big(3 << 20, 'b');
+    auto serve = [&big](Connection& c) {
+        if (c.ReadHead()) c.Send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(big.size()) + "\r\n\r\n" + big);
+    };
+    LoopbackServer server(serve);
+    THttpClient client;
+    client.TimeoutMs = 2000;
+    EXPECT_TRUE(client.Execute("GET", server.Url()));
+    EXPECT_EQ(client.Body.size(), big.size());
+
+    LoopbackServer capped(serve);
+    THttpClient limited;
+    limited.TimeoutMs = 2000;
+    limited.MaxBodySize = 1000;
+    EXPECT_TRUE(limited.Execute("GET", capped.Url()));
+    EXPECT_EQ(limited.Body, std::string(1000, 'b'));
+}
+
+}  // namespace
