@@ -13,6 +13,16 @@ AnsiString IndexText(int index) { return "List index out of bounds (" + std::to_
 
 }  // namespace
 
+AnsiString XmlFileName(std::u16string_view name) {
+#ifdef _WIN32
+    return platform::WideToAnsi(name);
+#else
+    AnsiString native = platform::WideToUtf8(name);
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return native;
+#endif
+}
+
 TInterfacePtr<IXMLTreeNode> WrapNode(TxmlNode* node) {
     if (!node) return nullptr;
     return TInterfacePtr<IXMLTreeNode>(TxInterfacedObject::Create<TXMLNodeWrap>(node));
@@ -299,11 +309,11 @@ HRESULT TXMLNodeWrap::AddNamedChild(const char16_t* name, IXMLTreeNode** child) 
 }
 
 HRESULT TXMLNodeWrap::MergeFile(const char16_t* fileName, const char16_t* keyAttr) {
-    return SafeCall([&] { MergeXmlFile(Node(), InAnsi(fileName), InAnsi(keyAttr)); });
+    return SafeCall([&] { MergeXmlFile(Node(), XmlFileName(InText(fileName)), InAnsi(keyAttr)); });
 }
 
 HRESULT TXMLNodeWrap::SaveToFile(const char16_t* fileName) {
-    return SafeCall([&] { SaveXmlFile(Node(), InAnsi(fileName)); });
+    return SafeCall([&] { SaveXmlFile(Node(), XmlFileName(InText(fileName))); });
 }
 
 // ---- TAttributeList --------------------------------------------------------------------------------

@@ -92,6 +92,11 @@ private:
     TxmlNode* node_;
 };
 
+// The form of a file name that the XML unit's file functions take: the ANSI bytes on Windows; on Linux the
+// system's own form, UTF-8 with "\" as a folder separator (as platform::NativePath makes it), so that
+// names beyond the code page and names built the Windows way both work.
+AnsiString XmlFileName(std::u16string_view name);
+
 // A new node interface over node (counted for the caller), or none for none.
 TInterfacePtr<IXMLTreeNode> WrapNode(TxmlNode* node);
 // Stores a new node interface over node in *out, or none.

@@ -5,6 +5,9 @@
 #include <utility>
 #include <vector>
 
+#include <filesystem>
+#include <system_error>
+
 #include "platform/files.h"
 #include "xml/Parser.h"
 #include "xmlini/XMLImpl.h"
@@ -42,6 +45,17 @@ size_t LastSeparator(std::string_view fileName) {
 #endif
 }
 
+// Makes the folder with its missing parents; the name is in XmlFileName's form.
+void MakeFolders(const AnsiString& folder) {
+#ifdef _WIN32
+    platform::CreateDirectories(folder);
+#else
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(folder), error);
+    if (error) throw EInOutError("Cannot create folder \"" + folder + "\". " + error.message(), error.value());
+#endif
+}
+
 // The folder part of a file name without its trailing separator ("C:\" keeps its own); empty for a bare
 // file name, which is saved in the current folder.
 AnsiString FolderOf(const AnsiString& fileName) {
@@ -71,7 +85,7 @@ void TXMLIni::SwitchFile(const WideString& name) {
     if (!fileName_.empty()) SaveFile();
     if (name == fileName_) return;
     // Loading first: a file that cannot be read leaves the store with its own file and tree.
-    TxmlNode* loaded = LoadXmlFile(platform::WideToAnsi(name));
+    TxmlNode* loaded = LoadXmlFile(XmlFileName(name));
     TxmlNode* old = std::exchange(root_, loaded);
     currentKey_ = loaded;
     fileName_ = name;
@@ -81,10 +95,10 @@ void TXMLIni::SwitchFile(const WideString& name) {
 bool TXMLIni::SaveFile() noexcept {
     if (readOnly_) return false;
     try {
-        AnsiString file = platform::WideToAnsi(fileName_);
+        AnsiString file = XmlFileName(fileName_);
         if (file.empty() || !root_) return false;
         AnsiString folder = FolderOf(file);
-        if (!folder.empty()) platform::CreateDirectories(folder);
+        if (!folder.empty()) MakeFolders(folder);
         SaveXmlFile(root_, file);
         return true;
     } catch (...) {
@@ -238,7 +252,7 @@ HRESULT TXMLIni::AddValueLine(const char16_t* line) {
 
 HRESULT TXMLIni::VerifyFile() {
     return SafeCall([&] {
-        TxmlTree check(LoadXmlFile(platform::WideToAnsi(fileName_)));
+        TxmlTree check(LoadXmlFile(XmlFileName(fileName_)));
         check.Release();
     });
 }

@@ -120,6 +120,10 @@ if [ "$UF_TARGET" = linux ]; then
   LC_ALL=en_US.UTF-8 expect 0 "" set text.xml K Size 'Größe'
   LC_ALL=en_US.UTF-8 expect 0 $'Größe\n' get text.xml K Size
   grep -q $'Size="Gr\xf6\xdfe"' text.xml || fail "the file does not hold code-page bytes: $(od -c text.xml | tail -4)"
+  # File names are the system's own (UTF-8), and "\" separates folders as on Windows.
+  LC_ALL=ru_RU.UTF-8 expect 0 "" set 'Ördner\Dätei.xml' K N 'Привет'
+  [ -f 'Ördner/Dätei.xml' ] || fail "the non-ASCII file name was not kept: $(ls)"
+  LC_ALL=ru_RU.UTF-8 expect 0 $'Привет\n' get 'Ördner/Dätei.xml' K N
 fi
 
 if [ "$failures" -ne 0 ]; then

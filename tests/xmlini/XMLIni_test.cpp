@@ -426,6 +426,22 @@ TEST_F(Store, UnreadableNewFileKeepsTheStore) {
     EXPECT_THROW(NewXMLIni(Wide(folderName)), Exception);
 }
 
+TEST_F(Store, FileNamesBuiltTheWindowsWay) {
+    // "\" separates folders on every system, as the product's paths are built.
+    AnsiString name = folder_.Path() + "\\made\\Desktop.xml";
+    {
+        IniPtr ini = NewXMLIni(Wide(name));
+        ASSERT_TRUE(Open(ini, u"Options\\Advanced", true));
+        CheckAutoResult(ini->WriteString(u"Language", u"German"));
+        EXPECT_TRUE(SaveOf(ini));
+    }
+    AnsiString written = (std::filesystem::path(folder_.Path()) / "made" / "Desktop.xml").string();
+    ASSERT_TRUE(FileIsThere(written));
+    IniPtr again = NewXMLIni(Wide(name));
+    EXPECT_TRUE(Open(again, u"Options\\Advanced"));
+    EXPECT_EQ(Read(again, u"Language"), u"German");
+}
+
 TEST_F(Store, BareFileNameSavesInCurrentFolder) {
     auto previous = std::filesystem::current_path();
     std::filesystem::current_path(std::filesystem::path(folder_.Path()));
