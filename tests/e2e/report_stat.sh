@@ -170,10 +170,15 @@ else
   [ -f "$build_prefix/system.reg" ] || WINEPREFIX=$build_prefix "$UF_WINE" cmd /c exit >/dev/null 2>&1
   [ -f "$build_prefix/system.reg" ] || skip "no Wine prefix in $build"
   mkdir -p "$tmp/prefix"
-  cp -al "$build_prefix/drive_c" "$tmp/prefix/drive_c" && cp -a "$build_prefix/dosdevices" "$tmp/prefix/" &&
-    cp "$build_prefix"/*.reg "$tmp/prefix/" || skip "cannot copy the Wine prefix"
-  # The hard-linked system files must not be changed in place; the run writes only the registry files
-  # (replaced by rename) and files of its own.
+  # System files are hard-linked (a full copy is some 700 MB); the files Wine rewrites in place, the
+  # registry and the .ini files, are real copies.
+  { cp -al "$build_prefix/drive_c" "$tmp/prefix/drive_c" 2>/dev/null ||
+      cp -a "$build_prefix/drive_c" "$tmp/prefix/drive_c"; } &&
+    cp -a "$build_prefix/dosdevices" "$tmp/prefix/" && cp "$build_prefix"/*.reg "$tmp/prefix/" ||
+    skip "cannot copy the Wine prefix"
+  for ini in "$tmp/prefix/drive_c/windows"/*.ini; do
+    [ -f "$ini" ] && cp --remove-destination "$build_prefix/drive_c/windows/${ini##*/}" "$ini"
+  done
   export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
   if [ -z "${DISPLAY:-}" ]; then
     for n in $(seq 150 199); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || { display=$n; break; }; done
@@ -183,10 +188,10 @@ else
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
   fi
   # Wine says it is Windows XP, so the version facts reach the query as a known name.
-  wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp64 /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Quarnel\Velmora3' /v StartDate /t REG_BINARY /d "$start_hex" /f >/dev/null 2>&1 ||
     fail "wine reg add"
-  os=Unknown  # 5.2 (XP x64) has no entry of its own
+  os=Windows+XP
 
   # run_dialog HOST ACTION FREE-TEXT: the Win32 dialog; ACTION is "button" (type the text into the
   # focused edit, click Uninstall) or "close-N" (pick reason N with the mouse, close with Alt+F4).
@@ -244,6 +249,7 @@ wait_opened() {
 expect_query() {
   local got
   got=$(tail -n 1 "$tmp/queries.log")
+  echo "query: $got"
   [ "$got" = "$1" ] || fail "query: expected '$1', got '$got'"
   [ "$(wc -l <"$tmp/queries.log")" -eq "$2" ] || fail "expected $2 requests in all, the script saw $(wc -l <"$tmp/queries.log")"
 }
@@ -275,6 +281,7 @@ fi
 wait_opened
 link="mailto:$mailbox?subject=uninstall+My+Product&body=$body"
 opened=$(cat "$tmp/opened.log")
+echo "script answered otherwise; opened: $opened"
 # The Linux program starts xdg-open itself; under Wine, winebrowser prefers xdg-email for mailto: links.
 case "$opened" in
   "xdg-open $link" | "xdg-email $link") ;;
@@ -294,6 +301,7 @@ fi
 wait_opened
 link="mailto:$mailbox?subject=uninstall+My+Product&body=$body"
 opened=$(cat "$tmp/opened.log")
+echo "nobody listening; opened: $opened"
 case "$opened" in
   "xdg-open $link" | "xdg-email $link") ;;
   *) fail "mail link without a server: expected '$link', recorded '$opened'" ;;
