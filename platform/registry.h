@@ -10,10 +10,12 @@
 // is an empty registry. The file is UTF-8 (a file saved by regedit as UTF-16LE with a byte-order mark is
 // read too and written back in UTF-16LE); names and string values are converted to and from the ANSI code
 // page at this interface, so a file written by hand in an editor works. hex(2) data is UTF-16LE with a
-// terminating zero, as regedit writes it ("REGEDIT4" files: ANSI bytes). Key and value names compare
+// terminating zero, as regedit writes it; a "REGEDIT4" file is ANSI throughout, hex(2) data included.
+// A string with a line break or a zero character is written as hex(1). Key and value names compare
 // without regard to letter case, as on Windows. The file is read whenever a key is opened or a value is
 // read; creating a key, writing or deleting a value or a key rewrites the whole file atomically (temporary
-// file beside it, then rename), keeping comments and lines it does not understand.
+// file beside it, then rename), keeping comments and lines it does not understand; an advisory lock on
+// the file's folder serialises writers. When a value is defined twice, the later definition counts.
 #include "platform/codepage.h"
 
 #include <cstdint>
