@@ -3,6 +3,7 @@
 //   --socks HOST:PORT [--socks-user U --socks-password P]   through a SOCKS 5 server
 //   --proxy HOST:PORT [--proxy-user U --proxy-password P]   through an HTTP proxy (a CONNECT tunnel for https)
 //   --tunnel HOST:PORT                                      a raw CONNECT tunnel, then a plain HTTP/1.0 GET
+//                                                           (--proxy-user and --proxy-password apply to it)
 //   --timeout MS                                            each wait (default 10000)
 //   --fetch                                                 FetchText: print the lines
 // Prints "status: CODE TEXT" and the body; exits 0 when the request went out, 1 when not, 2 on misuse.
@@ -27,11 +28,13 @@ int Usage() {
 }
 
 // The CONNECT tunnel of the socket layer on its own, for plain HTTP behind a proxy.
-int TunnelGet(const std::string& proxy, const std::string& url, int timeoutMs) {
+int TunnelGet(const std::string& proxy, const THttpClient& settings, const std::string& url, int timeoutMs) {
     net::UrlParts parts;
     AnsiString target = net::SplitUrl(url, parts);
     TTcpSocket socket;
     SplitHostPort(proxy, socket.TunnelProxy, socket.TunnelPort);
+    socket.TunnelUser = settings.ProxyUserName;
+    socket.TunnelPassword = settings.ProxyPassword;
     socket.Connect(parts.host, parts.port);
     if (socket.ErrorCode != 0) {
         std::fprintf(stderr, "tunnel: %d %s\n", socket.ErrorCode, TBlockingSocket::GetErrorDesc(socket.ErrorCode).c_str());
@@ -68,7 +71,7 @@ int main(int argc, char** argv) {
         else url = arg;
     }
     if (url.empty()) return Usage();
-    if (!tunnel.empty()) return TunnelGet(tunnel, url, timeoutMs);
+    if (!tunnel.empty()) return TunnelGet(tunnel, client, url, timeoutMs);
     if (fetch) {
         std::vector<AnsiString> lines;
         bool sent = FetchText(url, lines, timeoutMs);
