@@ -86,8 +86,12 @@ TUninstallMainForm::TUninstallMainForm(TComponent* owner) : TForm(owner) {
 }
 
 void TUninstallMainForm::FormCreate(TObject*) {
-    if (Application->ParamCount() < 1) Application->Terminate();  // nothing to ask about: end unseen
-    ProductName = Application->ParamStr(1);
+    if (!Application || Application->ParamCount() < 1) {
+        if (Application) Application->Terminate();  // nothing to ask about: end unseen
+        ProductName.clear();
+    } else {
+        ProductName = Application->ParamStr(1);
+    }
     for (char& c : ProductName)
         if (c == '_') c = ' ';
     SetEnglishTexts();

@@ -1,0 +1,124 @@
+// The Win32 back end with controls the dialog does not use: combo box, labels that size to their text,
+// a close handler that refuses, the wait cursor and the message loop's exit.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "toolkit/StdCtrls.h"
+#include "toolkit/win32/Win32Backend.h"
+
+using namespace toolkit;
+
+namespace {
+
+struct TPlainForm : TForm {
+    explicit TPlainForm(TComponent* owner) : TForm(owner) {
+        SetCaption("Plain");
+        BorderStyle = TFormBorderStyle::bsDialog;
+        SetBounds(100, 100, 0, 0);
+        SetClientSize(300, 200);
+        combo = new TComboBox(this);
+        combo->SetParent(this);
+        combo->SetBounds(10, 10, 200, 21);
+        combo->SetTabOrder(1);
+        label = new TLabel(this);
+        label->SetParent(this);
+        label->SetBounds(10, 50, 5, 5);  // far too small for its text; auto-size lets it show whole
+        label->SetText("A rather long label");
+        edit = new TEdit(this);
+        edit->SetParent(this);
+        edit->SetBounds(10, 80, 100, 21);
+        edit->SetTabOrder(0);
+        OnClose = [this](TObject*, TCloseAction& action) {
+            ++closes;
+            cursor = GetCursor();
+            if (refuse) action = TCloseAction::caNone;
+        };
+    }
+    TComboBox* combo;
+    TLabel* label;
+    TEdit* edit;
+    int closes = 0;
+    bool refuse = false;
+    HCURSOR cursor = nullptr;
+};
+
+struct Win32BackendTest : ::testing::Test {
+    TWin32Backend backend;
+    TApplication app;
+    TPlainForm* form;
+    Win32BackendTest() {
+        app.SetBackend(&backend);
+        form = app.CreateForm<TPlainForm>();
+    }
+    HWND W(const TControl* c) { return TWin32Backend::WindowOf(*c); }
+};
+
+}  // namespace
+
+TEST_F(Win32BackendTest, ComboBoxFollowsTheModelAndTheUser) {
+    form->combo->GetItems()->Add(u"first");
+    form->combo->GetItems()->Add(u"second");
+    form->Show();
+    HWND combo = W(form->combo);
+    ASSERT_NE(combo, nullptr);
+    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
+    form->combo->SetItemIndex(1);
+    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 1);
+    wchar_t text[32] = {};
+    GetWindowTextW(combo, text, 32);
+    EXPECT_STREQ(text, L"second");
+    form->combo->GetItems()->Add(u"third");
+    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);
+    // The user picks an item: the list tells its parent, the model follows.
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+    SendMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
+    EXPECT_EQ(form->combo->GetItemIndex(), 0);
+    EXPECT_EQ(form->combo->GetText(), "first");
+}
+
+TEST_F(Win32BackendTest, WithoutAnActiveControlTheFirstTabStopHasTheFocus) {
+    form->Show();
+    EXPECT_EQ(GetFocus(), W(form->edit));
+    EXPECT_EQ(W(form->label), nullptr);  // labels are drawn, not windows
+}
+
+TEST_F(Win32BackendTest, AutoSizedLabelsAreNotClipped) {
+    form->Show();
+    backend.ProcessMessages();
+    HDC dc = GetDC(W(form));
+    int dark = 0;
+    for (int x = 40; x < 120; ++x)
+        for (int y = 50; y < 64; ++y) dark += GetRValue(GetPixel(dc, x, y)) < 100;
+    ReleaseDC(W(form), dc);
+    EXPECT_GT(dark, 20);
+}
+
+TEST_F(Win32BackendTest, AClosingHandlerThatRefusesKeepsTheWindowAndTheLoopGoing) {
+    form->refuse = true;
+    form->Show();
+    SendMessageW(W(form), WM_CLOSE, 0, 0);
+    EXPECT_EQ(form->closes, 1);
+    EXPECT_EQ(form->cursor, LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT while it runs
+    EXPECT_FALSE(backend.Busy());
+    EXPECT_TRUE(IsWindowVisible(W(form)));
+    EXPECT_FALSE(app.Terminated());
+    form->refuse = false;
+    SendMessageW(W(form), WM_CLOSE, 0, 0);
+    EXPECT_EQ(form->closes, 2);
+    EXPECT_FALSE(IsWindowVisible(W(form)));
+    EXPECT_TRUE(app.Terminated());
+}
+
+TEST_F(Win32BackendTest, AQuitMessageEndsTheLoop) {
+    static TPlainForm* running;
+    running = form;
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        if (TWin32Backend::WindowOf(*running)) PostQuitMessage(0);
+    });
+    app.Run();
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(app.Terminated());
+    EXPECT_EQ(form->closes, 0);
+}
