@@ -4,12 +4,21 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "toolkit/StdCtrls.h"
 #include "toolkit/win32/Win32Backend.h"
 
 using namespace toolkit;
 
 namespace {
+
+// Under Wine the windows need an X display; without one these tests cannot run (real Windows always can).
+bool NoDisplay() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const bool wine = ntdll && GetProcAddress(ntdll, "wine_get_version");
+    return wine && !std::getenv("DISPLAY");
+}
 
 struct TPlainForm : TForm {
     explicit TPlainForm(TComponent* owner) : TForm(owner) {
@@ -44,6 +53,9 @@ struct TPlainForm : TForm {
 };
 
 struct Win32BackendTest : ::testing::Test {
+    void SetUp() override {
+        if (NoDisplay()) GTEST_SKIP() << "no X display for Wine";
+    }
     TWin32Backend backend;
     TApplication app;
     TPlainForm* form;
