@@ -13,6 +13,12 @@ namespace {
 // NUL, TAB, LF, CR and space separate names and attributes.
 inline bool IsBlank(char c) { return c == '\0' || c == '\t' || c == '\n' || c == '\r' || c == ' '; }
 
+// Cheap equality with a short literal; the reader asks this for every byte of a name.
+template <size_t N>
+inline bool Is(const AnsiString& s, const char (&literal)[N]) {
+    return s.size() == N - 1 && std::memcmp(s.data(), literal, N - 1) == 0;
+}
+
 // Bytes up to space (code 32 and lower) trimmed from both ends.
 std::string_view TrimControl(std::string_view s) {
     size_t b = 0, e = s.size();
@@ -78,9 +84,11 @@ bool DecodeReferences(std::string_view t, AnsiString& out) {
 
 AnsiString XmlDecode(std::string_view text) {
     if (text.find('&') == std::string_view::npos) return AnsiString(text);
-    AnsiString gt = ReplaceAll(ReplaceAll(text, "&gt;", ">"), "&gt", ">");
     AnsiString out;
-    if (DecodeReferences(gt, out)) return out;
+    bool valid = text.find("&gt") == std::string_view::npos
+                     ? DecodeReferences(text, out)
+                     : DecodeReferences(ReplaceAll(ReplaceAll(text, "&gt;", ">"), "&gt", ">"), out);
+    if (valid) return out;
     // Not decodable as a whole: only the four named references are replaced, in this order.
     return ReplaceAll(ReplaceAll(ReplaceAll(ReplaceAll(text, "&quot;", "\""), "&lt;", "<"), "&gt;", ">"), "&amp;",
                       "&");
@@ -159,7 +167,7 @@ public:
                 break;
             }
             case xtEndTag:
-                if (token.Text == "/>") {
+                if (Is(token.Text, "/>")) {
                     current = current->Parent;
                 } else if (!token.Text.empty()) {  // "</>" is passed over
                     TxmlNode* open = current;
@@ -247,7 +255,7 @@ private:
                 s.push_back('/');
                 continue;
             case '>':
-                if (s == "/") {
+                if (Is(s, "/")) {
                     ReadChar();
                     return "/>";
                 }
@@ -276,11 +284,11 @@ private:
             }
             if (c == '-') {
                 s.push_back('-');
-                if (s == "!--") break;
+                if (Is(s, "!--")) break;
                 continue;
             }
             if (IsBlank(c) || c == '>') break;
-            if (s == "?" || s == "!") break;
+            if (s.size() == 1 && (s[0] == '?' || s[0] == '!')) break;
             if (c == '/') {
                 // "<br/>" is an empty element br; any other "/" ends the name and is skipped.
                 if (ReadChar() && ch_ == '>') {
@@ -294,20 +302,35 @@ private:
         return s;
     }
 
-    // Called with ch_ on the opening double quote; leaves ch_ on the byte after the closing one.
-    AnsiString ReadQuotedValue() {
-        AnsiString v;
+    // Called with ch_ on the opening double quote: appends the value's bytes to out, each CR and LF as a
+    // blank, and leaves ch_ on the byte after the closing quote.
+    void ReadQuotedValueInto(AnsiString& out) {
+        size_t from = out.size();
         for (;;) {
-            if (!ReadChar()) return v;
-            if (ch_ == '"') break;
-            v.push_back(ch_ == '\r' || ch_ == '\n' ? ' ' : ch_);
-            size_t from = v.size();
-            TakeRun(v, [](char c) { return c == '"'; });
-            for (size_t i = from; i < v.size(); ++i)
-                if (v[i] == '\r' || v[i] == '\n') v[i] = ' ';
+            if (pos_ == end_ && !Refill()) {
+                eof_ = true;
+                break;
+            }
+            const void* quote = std::memchr(pos_, '"', static_cast<size_t>(end_ - pos_));
+            const char* stop = quote ? static_cast<const char*>(quote) : end_;
+            if (stop != pos_) {
+                out.append(pos_, stop);
+                ch_ = stop[-1];
+            }
+            pos_ = stop;
+            if (quote) {
+                ch_ = *pos_++;
+                break;
+            }
         }
+        for (size_t i = from; i < out.size(); ++i)
+            if (out[i] == '\r' || out[i] == '\n') out[i] = ' ';
         ReadChar();
-        return v;
+    }
+
+    // Bytes that end an attribute name: blanks, "=", the double quote, "/" and ">".
+    static bool EndsAttributeName(char c) {
+        return IsBlank(c) || c == '=' || c == '"' || c == '/' || c == '>';
     }
 
     // Reads the attributes of a tag up to its ">" (outside double quotes). With lines null they are only
@@ -317,15 +340,19 @@ private:
         bool separated = false;
         for (;;) {
             if (ch_ == '"') {
-                AnsiString value = ReadQuotedValue();
+                AnsiString line = name;
+                line.push_back('=');
+                size_t valueStart = line.size();
+                ReadQuotedValueInto(line);
                 if (lines) {
-                    AnsiString decoded = XmlDecode(value);
-                    // A numeric reference to a line break gives a blank, as a literal one does.
-                    for (char& c : decoded)
-                        if (c == '\r' || c == '\n') c = ' ';
-                    AnsiString line;
-                    line.reserve(name.size() + 1 + decoded.size());
-                    line.append(name).append(1, '=').append(decoded);
+                    if (line.find('&', valueStart) != AnsiString::npos) {
+                        AnsiString decoded = XmlDecode(std::string_view(line).substr(valueStart));
+                        // A numeric reference to a line break gives a blank, as a literal one does.
+                        for (char& c : decoded)
+                            if (c == '\r' || c == '\n') c = ' ';
+                        line.resize(valueStart);
+                        line.append(decoded);
+                    }
                     lines->push_back(std::move(line));
                 }
                 name.clear();
@@ -346,11 +373,14 @@ private:
             }
             if (IsBlank(ch_) || ch_ == '=') {
                 separated = true;
-            } else if (separated) {
-                name.assign(1, ch_);
-                separated = false;
             } else {
-                name.push_back(ch_);
+                if (separated) {
+                    name.assign(1, ch_);
+                    separated = false;
+                } else {
+                    name.push_back(ch_);
+                }
+                TakeRun(name, EndsAttributeName);
             }
             if (!ReadChar()) return;
         }
@@ -377,21 +407,21 @@ private:
         token.Attributes.clear();
         while (!eof_ && token.Kind == xtNone) {
             AnsiString chunk = NextChunk();
-            if (chunk == "<") {
+            if (Is(chunk, "<")) {
                 token.Text = ReadName();
-                if (token.Text == "?" || token.Text == "!") {
+                if (Is(token.Text, "?") || Is(token.Text, "!")) {
                     ReadAttributes(nullptr);  // declarations and document types are skipped
-                } else if (token.Text == "!--") {
+                } else if (Is(token.Text, "!--")) {
                     token.Kind = xtComment;
                     token.Text = ReadComment();
                 } else {
                     token.Kind = xtStartTag;
                     if (!selfClosed_) ReadAttributes(&token.Attributes);
                 }
-            } else if (chunk == "/>") {
+            } else if (Is(chunk, "/>")) {
                 token.Kind = xtEndTag;
                 token.Text = "/>";
-            } else if (chunk == "</") {
+            } else if (Is(chunk, "</")) {
                 token.Kind = xtEndTag;
                 token.Text = ReadName();
                 if (selfClosed_) pending_.clear();  // "</a/>" is the end tag of a

@@ -15,24 +15,33 @@ namespace {
 
 constexpr std::string_view kHeaderComment = " created by Velmora XML package ";
 
-void EncodeInto(AnsiString& out, std::string_view text) {
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        const char* escaped;
-        switch (text[i]) {
-        case '"': escaped = "&quot;"; break;
-        case '&': escaped = "&amp;"; break;
-        case '<': escaped = "&lt;"; break;
-        case '>': escaped = "&gt;"; break;
-        case '\0':
-            out.append(text.substr(start, i - start));
-            return;
-        default: continue;
-        }
-        out.append(text.substr(start, i - start)).append(escaped);
-        start = i + 1;
+// Bytes the escaping looks at: the four escaped ones and NUL, where the text ends.
+struct EscapeTable {
+    bool special[256] = {};
+    constexpr EscapeTable() {
+        special[static_cast<unsigned char>('"')] = special[static_cast<unsigned char>('&')] = true;
+        special[static_cast<unsigned char>('<')] = special[static_cast<unsigned char>('>')] = true;
+        special[0] = true;
     }
-    out.append(text.substr(start));
+};
+constexpr EscapeTable kEscape;
+
+void EncodeInto(AnsiString& out, std::string_view text) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    for (;;) {
+        const char* run = p;
+        while (p < end && !kEscape.special[static_cast<unsigned char>(*p)]) ++p;
+        out.append(run, p);
+        if (p == end) return;
+        switch (*p++) {
+        case '"': out.append("&quot;"); break;
+        case '&': out.append("&amp;"); break;
+        case '<': out.append("&lt;"); break;
+        case '>': out.append("&gt;"); break;
+        default: return;  // NUL
+        }
+    }
 }
 
 std::string_view NameOf(std::string_view line) {
