@@ -422,6 +422,20 @@ TEST_F(SendReportTest, FailuresNeverEscape) {
     EXPECT_NO_THROW(SendReport(form_, channel));
 }
 
+// Closing the dialog, twice even, sends one report with the build's channel and the environment's host.
+TEST_F(SendReportTest, ClosingTheDialogReportsOnce) {
+    WriteStartDate(DateBytes(platform::Today() - 1));
+    LoopbackServer server(OkReply);
+    SetEnv("UNINSTALL_STAT_HOST", server.Host());
+    form_.Close();
+    form_.Close();
+    SetEnv("UNINSTALL_STAT_HOST", "");
+    EXPECT_EQ(server.Request(),
+              Head(server.Host(), "days=2&prj=My+Product&os=" + Os() + "&reason=Too+expensive"));
+    EXPECT_EQ(server.Connections(), 1);
+    EXPECT_TRUE(form_.Closed());
+}
+
 TEST_F(SendReportTest, HostFromTheEnvironment) {
     SetEnv("UNINSTALL_STAT_HOST", "");
     const AnsiString configured = ReportHost();
