@@ -146,7 +146,7 @@ expected_days=3
 mailbox=$(sed -n 's/^UNINSTALL_FEEDBACK_MAILBOX:STRING=//p' "$build/CMakeCache.txt")
 [ -n "$mailbox" ] || mailbox=feedback@velmora.example
 
-# ---- Target-specific driving ---------------------------------------------------------------------------
+# ---- Driving the dialog on each target -----------------------------------------------------------------
 
 if [ "$target" = linux ]; then
   export UNINSTALL_REGISTRY=$tmp/registry.reg
