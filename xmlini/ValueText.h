@@ -29,7 +29,8 @@ AnsiString FormatRect(const TIniRect& rect);    // "[L,T,R,B]"
 AnsiString FormatPoint(const TIniPoint& point);  // "[X,Y]"
 // Reads "[L,T,R,B]" leniently: one pair of enclosing brackets of any kind goes; a field is taken only when
 // a "," follows it (Bottom excepted); each piece is trimmed of blanks and control characters and cut to
-// 10 characters before conversion; whatever is missing or no number comes from def.
+// 10 characters before conversion (so a field below -999999999 does not read back); whatever is missing
+// or no number comes from def.
 TIniRect ParseRect(std::string_view text, const TIniRect& def);
 // X is the first word of the text split at "," and "[", Y the second word of it split at "," and "]";
 // missing words and words that are no number come from def.

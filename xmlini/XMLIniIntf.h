@@ -60,7 +60,7 @@ struct IXMLIni : IUnknown {
     // Walks the path without creating; the current key moves along as far as it gets.
     virtual HRESULT STDMETHODCALLTYPE KeyExists(const char16_t* path, bool* exists) = 0;
     // Opens the key at path. index selects among elements of the last name: the first after position
-    // index of the parent's children (-1: the first). Missing elements are made when canCreate, otherwise
+    // index of the parent's children (-1, or anything below it: the first). Missing elements are made when canCreate, otherwise
     // no key is open and the answer is false.
     virtual HRESULT STDMETHODCALLTYPE OpenKey(const char16_t* path, bool canCreate, int index, bool* opened) = 0;
     // Opens the key at path whose last element carries every name=value line of values; when canCreate,
