@@ -48,6 +48,8 @@ printf '<?xml version="1.0"?>\r\n<!-- created by Velmora XML package -->\r\n  <O
 cmp -s Desktop.xml expected.xml || fail "saved file differs: $(od -c Desktop.xml | head -20)"
 
 expect 0 $'Russian\n' get Desktop.xml 'Options\Advanced' Language
+# Nothing on standard error: no interface object is left for the exit report.
+[ -z "$err" ] || fail "get wrote to standard error: $err"
 expect 0 $'Russian\n' get Desktop.xml 'options\ADVANCED' LANGUAGE
 expect 0 $'\n' get Desktop.xml 'Options\Advanced' Missing
 
@@ -60,6 +62,7 @@ expect 0 $'Advanced\nWindow\n' keys Desktop.xml Options
 expect 0 "" keys Desktop.xml Tools
 expect 2 "" keys Desktop.xml Nowhere
 expect 0 $'Language=Russian\nTheme=Dark & "bold"\n' values Desktop.xml 'Options\Advanced'
+[ -z "$err" ] || fail "values wrote to standard error: $err"
 grep -q 'Theme="Dark &amp; &quot;bold&quot;"' Desktop.xml || fail "value not escaped in the file"
 expect 2 "" values Desktop.xml 'Options\Nowhere'
 
