@@ -206,7 +206,18 @@ bool TTcpSocket::TlsHandshake(const AnsiString& host) {
     // The server name lets a shared host pick the right certificate; an address is not sent.
     if (!host.empty() && host.find_first_not_of("0123456789.") != AnsiString::npos)
         library.ctrl(tls_->ssl, kCtrlSetTlsextHostname, 0, const_cast<char*>(host.c_str()));
-    if (library.connect(tls_->ssl) != 1) return fail(kSocketNegotiation);
+    // The handshake blocks inside the library; under an overall limit the platform bounds its waits.
+    int left = DeadlineLeft();
+    if (left >= 0) {
+        platform::SocketSetOption(Handle, platform::SocketOption::ReceiveTimeout, std::max(left, 1));
+        platform::SocketSetOption(Handle, platform::SocketOption::SendTimeout, std::max(left, 1));
+    }
+    bool shaken = library.connect(tls_->ssl) == 1;
+    if (left >= 0) {
+        platform::SocketSetOption(Handle, platform::SocketOption::ReceiveTimeout, 0);
+        platform::SocketSetOption(Handle, platform::SocketOption::SendTimeout, 0);
+    }
+    if (!shaken) return fail(kSocketNegotiation);
     ErrorCode = 0;
     return true;
 }

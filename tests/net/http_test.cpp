@@ -340,6 +340,16 @@ TEST(HttpClient, HttpsWithoutTlsLibraryFailsRatherThanSendingClearText) {
     EXPECT_EQ(client.Socket.ErrorCode, haveTls ? 10091 : 10043);
 }
 
+TEST(HttpClient, DeadlineBoundsTheTlsHandshake) {
+    LoopbackServer mute([](Connection& c) { c.WaitClosed(3000); });
+    THttpClient client;
+    client.TimeoutMs = 3000;
+    client.DeadlineMs = 300;
+    Stopwatch watch;
+    EXPECT_FALSE(client.Execute("GET", "https://127.0.0.1:" + mute.Port() + "/"));
+    EXPECT_LT(watch.Ms(), 2000);
+}
+
 TEST(SplitTextLines, AllLineEnds) {
     Lines lines;
     SplitTextLines("a\r\nb\nc\rd", lines);
