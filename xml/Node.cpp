@@ -315,9 +315,18 @@ void MoveNode(TxmlNode* node, TxmlNode* newParent) {
 void ClearChildren(TxmlNode* node) {
     std::vector<TxmlNode*> children;
     children.swap(node->Children);
+    // The same lines as destroying each child in turn, appended in one go.
+    if (traceEnabled.load(std::memory_order_relaxed) && !children.empty()) {
+        AnsiString lines;
+        for (TxmlNode* child : children) {
+            child->Parent = nullptr;
+            lines.append(TraceLines(child));
+        }
+        platform::AppendToTextFile(platform::XmlTraceFilePath(), lines);
+    }
     for (TxmlNode* child : children) {
         child->Parent = nullptr;
-        DestroyNode(child);
+        delete child;
     }
 }
 

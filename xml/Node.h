@@ -78,6 +78,7 @@ protected:
     // Frees the subtree without trace lines; reached only through DestroyNode.
     virtual ~TxmlNode();
     friend void DestroyNode(TxmlNode* node);
+    friend void ClearChildren(TxmlNode* node);
 };
 
 // ---- Destruction and its trace ----------------------------------------------------------------------

@@ -20,7 +20,7 @@ int ReplaceFileWith(const AnsiString& from, const AnsiString& to) noexcept {
             std::free(resolved);
         }
     }
-    if (stat(target.c_str(), &info) == 0) chmod(from.c_str(), info.st_mode & 07777);
+    if (stat(target.c_str(), &info) == 0) chmod(from.c_str(), info.st_mode & 0777);
     if (std::rename(from.c_str(), target.c_str()) != 0) return errno ? errno : EIO;
     return 0;
 }

@@ -199,6 +199,14 @@ TEST(Destruction, DestroyingAnAttachedNodeIsRefusedAfterItsTraceLine) {
     EXPECT_EQ(trace.Lines(), (std::vector<std::string>{"Top\\a", "a", "inner"}));
 }
 
+TEST(Destruction, ClearChildrenTracesEachChildSubtreeInOrder) {
+    TraceCapture trace;
+    TxmlTree top = Family("ab");
+    AddNamedChild(AddNamedChild(top->Children[0], "a1"), "a2");
+    ClearChildren(top.Get());
+    EXPECT_EQ(trace.Lines(), (std::vector<std::string>{"a", "a1", "a2", "b"}));
+}
+
 TEST(Destruction, AnUnwritableTraceNeverStopsTheRelease) {
     xmltest::TempDir dir;
     xmltest::SetEnv("UNINSTALL_XML_LOG", dir.Path().string());  // a folder: cannot be opened as a file
