@@ -134,3 +134,15 @@ TEST_F(Win32BackendTest, AQuitMessageEndsTheLoop) {
     EXPECT_TRUE(app.Terminated());
     EXPECT_EQ(form->closes, 0);
 }
+
+TEST_F(Win32BackendTest, TheProcessAsksForPerMonitorDpiAwareness) {
+    EXPECT_TRUE(IsProcessDPIAware());
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    using GetContext = DPI_AWARENESS_CONTEXT(WINAPI*)();
+    using GetAwareness = DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    auto getContext = reinterpret_cast<GetContext>(reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+    auto getAwareness = reinterpret_cast<GetAwareness>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+    if (!getContext || !getAwareness) GTEST_SKIP() << "Windows before 10";
+    EXPECT_EQ(getAwareness(getContext()), DPI_AWARENESS_PER_MONITOR_AWARE);
+}
