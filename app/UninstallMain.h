@@ -36,7 +36,7 @@ public:
     // Close handler: the feedback report runs here, once per close.
     void FormClose(toolkit::TObject* sender, toolkit::TCloseAction& action);
 
-    // What FormClose runs to report the answer. Tests put their own in place to watch the close path.
+    // What FormClose runs instead of the real report (SendReport) when set; tests watch the close path so.
     std::function<void(const TUninstallMainForm&)> Report;
 
     // The dialog's own operations; public so that the language selection's helpers and the tests can run
