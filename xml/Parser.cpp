@@ -289,15 +289,19 @@ private:
             }
             if (IsBlank(c) || c == '>') break;
             if (s.size() == 1 && (s[0] == '?' || s[0] == '!')) break;
-            if (c == '/') {
-                // "<br/>" is an empty element br; any other "/" ends the name and is skipped.
-                if (ReadChar() && ch_ == '>') {
-                    pending_ = "/";
-                    selfClosed_ = true;
-                }
-                break;
+            if (c != '/') {
+                s.push_back(c);
+                // Plain name bytes need none of the checks above once the name is longer than "!".
+                if (s.size() > 1 && s[0] != '?' && s[0] != '!')
+                    TakeRun(s, [](char b) { return IsBlank(b) || b == '>' || b == '/' || b == '?' || b == '-'; });
+                continue;
             }
-            s.push_back(c);
+            // "<br/>" is an empty element br; any other "/" ends the name and is skipped.
+            if (ReadChar() && ch_ == '>') {
+                pending_ = "/";
+                selfClosed_ = true;
+            }
+            break;
         }
         return s;
     }
@@ -353,6 +357,7 @@ private:
                         line.resize(valueStart);
                         line.append(decoded);
                     }
+                    if (lines->empty()) lines->reserve(2);  // most elements carry one to two attributes
                     lines->push_back(std::move(line));
                 }
                 name.clear();
