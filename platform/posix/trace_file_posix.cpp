@@ -23,7 +23,7 @@ AnsiString HomeFolder() {
 
 AnsiString XmlTraceFilePath() {
     if (const char* path = std::getenv("UNINSTALL_XML_LOG"); path && *path) return path;
-    // The base directory specification ignores relative values.
+    // Relative values are ignored, as the XDG base directory rules say.
     if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/')
         return AnsiString(state) + "/XML_Log.txt";
     return HomeFolder() + "/.local/state/XML_Log.txt";
