@@ -91,7 +91,11 @@ void TxmlAttributes::Delete(int index) {
 // ---- The node and its destruction --------------------------------------------------------------------
 
 TxmlNode::TxmlNode(TxmlNode* parent) : Parent(parent) {
-    if (parent) parent->Children.push_back(this);
+    if (parent) {
+        // Most parents get several children; skipping the smallest growth steps saves reallocations.
+        if (parent->Children.capacity() == 0) parent->Children.reserve(4);
+        parent->Children.push_back(this);
+    }
 }
 
 TxmlNode::~TxmlNode() {

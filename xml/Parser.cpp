@@ -13,6 +13,16 @@ namespace {
 // NUL, TAB, LF, CR and space separate names and attributes.
 inline bool IsBlank(char c) { return c == '\0' || c == '\t' || c == '\n' || c == '\r' || c == ' '; }
 
+// Each CR and LF in [begin, end) becomes a blank. Few values hold a line break, and memchr finds out
+// sooner than a loop over the bytes.
+inline void BlankLineBreaks(char* begin, char* end) {
+    for (char breakByte : {'\r', '\n'}) {
+        char* p = begin;
+        while (p != end && (p = static_cast<char*>(std::memchr(p, breakByte, static_cast<size_t>(end - p)))))
+            *p++ = ' ';
+    }
+}
+
 // Cheap equality with a short literal; the reader asks this for every byte of a name.
 template <size_t N>
 inline bool Is(const AnsiString& s, const char (&literal)[N]) {
@@ -41,8 +51,9 @@ AnsiString ReplaceAll(std::string_view text, std::string_view from, std::string_
     return out;
 }
 
-bool StartsWith(std::string_view s, size_t at, std::string_view prefix) {
-    return s.size() - at >= prefix.size() && s.compare(at, prefix.size(), prefix) == 0;
+template <size_t N>
+inline bool StartsWith(std::string_view s, size_t at, const char (&prefix)[N]) {
+    return s.size() - at >= N - 1 && std::memcmp(s.data() + at, prefix, N - 1) == 0;
 }
 
 // Decodes step 2 into out; false when an "&" form is not one of the decodable ones.
@@ -82,16 +93,29 @@ bool DecodeReferences(std::string_view t, AnsiString& out) {
 
 }  // namespace
 
-AnsiString XmlDecode(std::string_view text) {
-    if (text.find('&') == std::string_view::npos) return AnsiString(text);
-    AnsiString out;
+namespace {
+
+// XmlDecode into out (replacing its content), so that the reader can reuse one buffer for every value.
+void XmlDecodeTo(std::string_view text, AnsiString& out) {
+    out.clear();
+    if (text.find('&') == std::string_view::npos) {
+        out.append(text);
+        return;
+    }
     bool valid = text.find("&gt") == std::string_view::npos
                      ? DecodeReferences(text, out)
                      : DecodeReferences(ReplaceAll(ReplaceAll(text, "&gt;", ">"), "&gt", ">"), out);
-    if (valid) return out;
+    if (valid) return;
     // Not decodable as a whole: only the four named references are replaced, in this order.
-    return ReplaceAll(ReplaceAll(ReplaceAll(ReplaceAll(text, "&quot;", "\""), "&lt;", "<"), "&gt;", ">"), "&amp;",
-                      "&");
+    out = ReplaceAll(ReplaceAll(ReplaceAll(ReplaceAll(text, "&quot;", "\""), "&lt;", "<"), "&gt;", ">"), "&amp;", "&");
+}
+
+}  // namespace
+
+AnsiString XmlDecode(std::string_view text) {
+    AnsiString out;
+    XmlDecodeTo(text, out);
+    return out;
 }
 
 // ---- The reader ---------------------------------------------------------------------------------------
@@ -160,7 +184,7 @@ public:
             NextToken(token);
             switch (token.Kind) {
             case xtStartTag: {
-                TxmlNode* child = new TxmlNode(current);
+                TxmlNode* child = new (pool_) TxmlNode(current);
                 child->Name = std::move(token.Text);
                 child->Attributes.Lines().swap(token.Attributes);
                 current = child;
@@ -177,13 +201,13 @@ public:
                 if (!current) current = top;
                 break;
             case xtComment: {
-                TxmlNode* comment = new TxmlNode(current);
+                TxmlNode* comment = new (pool_) TxmlNode(current);
                 comment->IsComment = true;
                 comment->Value = std::move(token.Text);
                 break;
             }
             case xtText:
-                current->Value = XmlDecode(token.Text);
+                XmlDecodeTo(token.Text, current->Value);
                 break;
             case xtNone:
                 return;
@@ -224,7 +248,7 @@ private:
         const char* p = pos_;
         while (p < end_ && !stop(*p)) ++p;
         if (p != pos_) {
-            s.append(pos_, p);
+            s.append(pos_, static_cast<size_t>(p - pos_));
             ch_ = p[-1];
             pos_ = p;
         }
@@ -318,7 +342,7 @@ private:
             const void* quote = std::memchr(pos_, '"', static_cast<size_t>(end_ - pos_));
             const char* stop = quote ? static_cast<const char*>(quote) : end_;
             if (stop != pos_) {
-                out.append(pos_, stop);
+                out.append(pos_, static_cast<size_t>(stop - pos_));
                 ch_ = stop[-1];
             }
             pos_ = stop;
@@ -327,8 +351,7 @@ private:
                 break;
             }
         }
-        for (size_t i = from; i < out.size(); ++i)
-            if (out[i] == '\r' || out[i] == '\n') out[i] = ' ';
+        BlankLineBreaks(out.data() + from, out.data() + out.size());
         ReadChar();
     }
 
@@ -350,12 +373,11 @@ private:
                 ReadQuotedValueInto(line);
                 if (lines) {
                     if (line.find('&', valueStart) != AnsiString::npos) {
-                        AnsiString decoded = XmlDecode(std::string_view(line).substr(valueStart));
+                        XmlDecodeTo(std::string_view(line).substr(valueStart), decoded_);
                         // A numeric reference to a line break gives a blank, as a literal one does.
-                        for (char& c : decoded)
-                            if (c == '\r' || c == '\n') c = ' ';
+                        BlankLineBreaks(decoded_.data(), decoded_.data() + decoded_.size());
                         line.resize(valueStart);
-                        line.append(decoded);
+                        line.append(decoded_);
                     }
                     if (lines->empty()) lines->reserve(2);  // most elements carry one to two attributes
                     lines->push_back(std::move(line));
@@ -442,6 +464,7 @@ private:
     }
 
     ByteSource* source_;
+    TxmlNodePool pool_;
     std::unique_ptr<char[]> buffer_;
     const char* pos_;
     const char* end_;
@@ -449,6 +472,7 @@ private:
     bool eof_ = false;
     bool selfClosed_ = false;
     AnsiString pending_;
+    AnsiString decoded_;  // reused for every attribute value that needs decoding
 };
 
 // ---- TxmlParser -----------------------------------------------------------------------------------------
