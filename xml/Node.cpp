@@ -1,6 +1,7 @@
 // The node tree: attribute lines, structure, destruction and its trace.
 #include "xml/Node.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <iostream>
@@ -100,13 +101,15 @@ TxmlNode::TxmlNode(TxmlNode* parent) : Parent(parent) {
 
 TxmlNode::~TxmlNode() {
     // Iterative, so that a deeply nested file cannot exhaust the stack: children are unlinked from
-    // their node before the node itself goes.
+    // their node before the node itself goes. Nodes go in document order, the order a loaded file's
+    // nodes lie in memory.
     std::vector<TxmlNode*> pending;
     pending.swap(Children);
+    std::reverse(pending.begin(), pending.end());
     while (!pending.empty()) {
         TxmlNode* node = pending.back();
         pending.pop_back();
-        for (TxmlNode* child : node->Children) pending.push_back(child);
+        pending.insert(pending.end(), node->Children.rbegin(), node->Children.rend());
         node->Children.clear();
         node->Parent = nullptr;
         delete node;
