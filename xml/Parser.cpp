@@ -288,6 +288,13 @@ private:
                 if (!ReadChar()) return s;
                 continue;
             default:
+                if (s.empty() && static_cast<unsigned char>(ch_) <= 32) {
+                    // Blanks before any text would be trimmed from it anyway: the line breaks and
+                    // indentation between tags are passed over without being copied.
+                    while (pos_ != end_ && static_cast<unsigned char>(*pos_) <= 32) ++pos_;
+                    if (!ReadChar()) return s;
+                    continue;
+                }
                 s.push_back(ch_);
                 TakeRun(s, [](char c) { return c == '<' || c == '/' || c == '>'; });
                 if (!ReadChar()) return s;
