@@ -13,14 +13,18 @@ namespace {
 // NUL, TAB, LF, CR and space separate names and attributes.
 inline bool IsBlank(char c) { return c == '\0' || c == '\t' || c == '\n' || c == '\r' || c == ' '; }
 
-// Each CR and LF in [begin, end) becomes a blank. Few values hold a line break, and memchr finds out
-// sooner than a loop over the bytes.
-inline void BlankLineBreaks(char* begin, char* end) {
-    for (char breakByte : {'\r', '\n'}) {
-        char* p = begin;
-        while (p != end && (p = static_cast<char*>(std::memchr(p, breakByte, static_cast<size_t>(end - p)))))
-            *p++ = ' ';
+// Each CR and LF in [begin, end) becomes a blank. Answers whether the bytes hold an "&", which is found
+// in the same pass.
+inline bool BlankLineBreaks(char* begin, char* end) {
+    bool ampersand = false;
+    for (char* p = begin; p != end; ++p) {
+        char c = *p;
+        if (c == '\r' || c == '\n')
+            *p = ' ';
+        else if (c == '&')
+            ampersand = true;
     }
+    return ampersand;
 }
 
 // Cheap equality with a short literal; the reader asks this for every byte of a name.
@@ -338,8 +342,8 @@ private:
     }
 
     // Called with ch_ on the opening double quote: appends the value's bytes to out, each CR and LF as a
-    // blank, and leaves ch_ on the byte after the closing quote.
-    void ReadQuotedValueInto(AnsiString& out) {
+    // blank, and leaves ch_ on the byte after the closing quote. Answers whether the value holds an "&".
+    bool ReadQuotedValueInto(AnsiString& out) {
         size_t from = out.size();
         for (;;) {
             if (pos_ == end_ && !Refill()) {
@@ -358,8 +362,9 @@ private:
                 break;
             }
         }
-        BlankLineBreaks(out.data() + from, out.data() + out.size());
+        bool ampersand = BlankLineBreaks(out.data() + from, out.data() + out.size());
         ReadChar();
+        return ampersand;
     }
 
     // Bytes that end an attribute name: blanks, "=", the double quote, "/" and ">".
@@ -377,9 +382,9 @@ private:
                 AnsiString line = name;
                 line.push_back('=');
                 size_t valueStart = line.size();
-                ReadQuotedValueInto(line);
+                bool needsDecoding = ReadQuotedValueInto(line);
                 if (lines) {
-                    if (line.find('&', valueStart) != AnsiString::npos) {
+                    if (needsDecoding) {
                         XmlDecodeTo(std::string_view(line).substr(valueStart), decoded_);
                         // A numeric reference to a line break gives a blank, as a literal one does.
                         BlankLineBreaks(decoded_.data(), decoded_.data() + decoded_.size());
