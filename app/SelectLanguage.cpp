@@ -38,20 +38,12 @@ AnsiString ReadLanguageSetting(IXMLIni& store) {
     return value.Ansi();
 }
 
-// The file name is built the Windows way ("Lang\Russian\Uninstall.xml"). The file checks take it so on
-// every system; the XML loader opens what it is given, so it gets the system's form of the name.
-AnsiString LoaderFileName(const AnsiString& fileName) {
-#ifdef _WIN32
-    return fileName;
-#else
-    return platform::Utf8ToAnsi(platform::NativePath(fileName));
-#endif
-}
 
-// Loads and applies the language file; false on any failure, the tree's release included.
+// Loads and applies the language file; false on any failure, the tree's release included. The name is built
+// the Windows way ("Lang\Russian\Uninstall.xml"); the XML loader takes the system's form of it.
 bool ApplyLanguageFile(TUninstallMainForm& form, const AnsiString& fileName) {
     try {
-        TxmlNode* root = LoadXmlFile(LoaderFileName(fileName));
+        TxmlNode* root = LoadXmlFile(platform::NativePath(fileName));
         HRESULT status;
         try {
             status = TTranslator().Translate(root, language::kSection, &form);

@@ -61,6 +61,8 @@ private:
     TxmlNode* root_;
 };
 
+// File names are handed to the system as they are: ANSI bytes on Windows, the system's own form on Linux
+// (callers convert with platform::NativePath).
 // Reads fileName into a new tree and returns its top node "Root"; the caller owns it (hold it in a
 // TxmlTree, or release it with DestroyNode). A missing file gives a "Root" without children, attributes
 // or text. A file that exists but cannot be opened throws EInOutError and returns no tree.
