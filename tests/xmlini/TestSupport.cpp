@@ -12,6 +12,15 @@
 
 namespace fs = std::filesystem;
 
+std::string Failure(HRESULT status) {
+    try {
+        CheckAutoResult(status);
+    } catch (const EOleSysError& e) {
+        return e.Message();
+    }
+    return "";
+}
+
 namespace {
 
 // Objects left referenced when a test program ends are a test failure, not a dialog to click away.

@@ -3,6 +3,8 @@
 // handler that reports instead of waiting for a user at exit.
 #include <string>
 
+#include "xmlini/InterfacedObject.h"
+
 #include "platform/codepage.h"
 
 // A fresh folder below the system's temporary folder, removed with its content at destruction.
@@ -21,6 +23,19 @@ public:
 private:
     AnsiString path_;
 };
+
+// The message a failed call raises in its caller, "" when the call succeeded.
+std::string Failure(HRESULT status);
+// The message of the Exception f raises, "no error" when it raises none.
+template <class F>
+std::string Thrown(F&& f) {
+    try {
+        f();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "no error";
+}
 
 std::string ReadFileBytes(const AnsiString& path);
 void WriteFileBytes(const AnsiString& path, const std::string& bytes);
