@@ -89,35 +89,29 @@ TEST_F(ConsoleTest, PrintsTitleHeaderQuestionAndMarkedItemsInReadingOrder) {
               "Reason (1-3, Enter keeps 3): Text: ");
 }
 
-TEST_F(ConsoleTest, ReadsTheChoiceAndTheTextThenPressesTheButton) {
-    TAskForm* form = RunWith("1\nno time\n");
-    EXPECT_EQ(form->group->GetItemIndex(), 0);
-    EXPECT_EQ(form->edit->GetText(), "no time");
-    EXPECT_EQ(form->clicks, 1);
-    EXPECT_EQ(form->closes, 1);
-    EXPECT_TRUE(app->Terminated());
-}
-
-TEST_F(ConsoleTest, EmptyLineKeepsTheSelectionAndWrongAnswersAreAskedAgain) {
-    TAskForm* form = RunWith("\r\n\n");
-    EXPECT_EQ(form->group->GetItemIndex(), 2);
-    EXPECT_EQ(form->edit->GetText(), "");
-    form = RunWith("4\nx\n 2 \r\ntext\r\n");
-    EXPECT_EQ(form->group->GetItemIndex(), 1);
-    EXPECT_EQ(form->edit->GetText(), "text");
+TEST_F(ConsoleTest, AnswersSetTheChoiceAndTheTextThenPressTheButton) {
+    struct Case {
+        const char* input;
+        int index;
+        const char* text;
+        int clicks;
+    };
+    const Case cases[] = {
+        {"1\nno time\n", 0, "no time", 1},
+        {"\r\n\n", 2, "", 1},                   // an empty line keeps the selection
+        {"4\nx\n 2 \r\ntext\r\n", 1, "text", 1},  // wrong answers are asked again
+        {"2", 1, "", 1},                         // the text may be missing after the first answer
+        {"", 2, "", 0},                          // no answer at all: closed as by the close box
+    };
+    for (const Case& c : cases) {
+        TAskForm* form = RunWith(c.input);
+        EXPECT_EQ(form->group->GetItemIndex(), c.index) << c.input;
+        EXPECT_EQ(form->edit->GetText(), c.text) << c.input;
+        EXPECT_EQ(form->clicks, c.clicks) << c.input;
+        EXPECT_EQ(form->closes, 1) << c.input;
+        EXPECT_TRUE(app->Terminated()) << c.input;
+    }
     EXPECT_NE(out.str().find("Please enter a number from 1 to 3.\nReason (1-3, Enter keeps 3): "), std::string::npos);
-}
-
-TEST_F(ConsoleTest, EndOfInputBeforeTheFirstAnswerClosesAsTheCloseBox) {
-    TAskForm* form = RunWith("");
-    EXPECT_EQ(form->clicks, 0);
-    EXPECT_EQ(form->closes, 1);
-    EXPECT_TRUE(app->Terminated());
-    // After the first answer the text may be missing: the button is pressed with the edit unchanged.
-    form = RunWith("2");
-    EXPECT_EQ(form->group->GetItemIndex(), 1);
-    EXPECT_EQ(form->clicks, 1);
-    EXPECT_EQ(form->closes, 1);
 }
 
 TEST_F(ConsoleTest, TerminalTextIsUtf8AndInputComesBackAsAnsi) {
