@@ -1,6 +1,7 @@
 #pragma once
 // Helpers of the XML tests: temporary folders, environment variables, files and the trace file.
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,11 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& Path() const { return path_; }
     std::string File(const std::string& name) const { return (path_ / name).string(); }
+    // How many files and folders it holds: temporary files left behind show here.
+    std::size_t Entries() const {
+        using It = std::filesystem::directory_iterator;
+        return std::size_t(std::distance(It(path_), It()));
+    }
 
 private:
     std::filesystem::path path_;
