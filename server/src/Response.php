@@ -19,6 +19,20 @@ final class Response
         return new self($status, $body, ['Content-Type' => 'text/plain; charset=utf-8', 'Cache-Control' => 'no-store'] + $headers);
     }
 
+    // Runs a page; a setting or a store that fails becomes an answer instead of a PHP error page.
+    public static function guarded(callable $page): ?self
+    {
+        try {
+            return $page();
+        } catch (ConfigException $e) {
+            error_log('uninstall stats: configuration: ' . $e->getMessage());
+            return self::text(500, "The collector is not configured correctly.\n");
+        } catch (\PDOException $e) {
+            error_log('uninstall stats: storage: ' . $e->getMessage());
+            return self::text(503, "The reports cannot be read just now; please try again later.\n", ['Retry-After' => '60']);
+        }
+    }
+
     public function send(): void
     {
         http_response_code($this->status);
