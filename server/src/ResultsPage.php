@@ -33,7 +33,7 @@ final class ResultsPage
             'products' => $statistics->products(),
             'total' => $statistics->total(),
             'reasonChart' => SvgChart::bars('Reasons', $reasonBars),
-            'weekChart' => SvgChart::columns('Reports per week', $statistics->weeks()),
+            'weekChart' => SvgChart::columns('Reports per week', self::weekLabels($statistics->weeks())),
             'systemChart' => SvgChart::bars('Operating systems', $statistics->systems()),
             'dayChart' => SvgChart::columns('Days in use', $statistics->days()),
             'freeTexts' => $statistics->freeTexts($filter->page),
@@ -42,5 +42,15 @@ final class ResultsPage
             'logout' => $this->access->loggedIn() ? $this->access->csrfToken() : null,
         ]);
         return new Response(200, $html, Html::pageHeaders());
+    }
+
+    /** @param array<string, int> $weeks Y-m-d => count */
+    private static function weekLabels(array $weeks): array
+    {
+        $labelled = [];
+        foreach ($weeks as $monday => $count) {
+            $labelled[gmdate('j M y', (int) strtotime("$monday UTC"))] = $count;
+        }
+        return $labelled;
     }
 }
