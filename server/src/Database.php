@@ -77,12 +77,9 @@ final class Database
         fclose($wal);
     }
 
+    // PDO's time-out is SQLite's busy time-out: a writer waits that long for another to finish.
     private static function prepareSqlite(PDO $pdo, string $path): string
     {
-        $pdo->exec('PRAGMA busy_timeout = ' . (self::BUSY_TIMEOUT_SECONDS * 1000));
-        if (strtolower((string) $pdo->query('PRAGMA journal_mode')->fetchColumn()) !== 'wal') {
-            $pdo->query('PRAGMA journal_mode = WAL')->fetchAll();
-        }
         $pdo->exec('PRAGMA synchronous = NORMAL');
         return $path . '-wal';
     }
@@ -93,6 +90,10 @@ final class Database
         $latest = array_key_last($files) ?? 0;
         if ($this->version() >= $latest) {
             return;
+        }
+        if ($this->driver === 'sqlite') {
+            // Kept in the file once set; it cannot change inside a transaction.
+            $this->pdo->query('PRAGMA journal_mode = WAL')->fetchAll();
         }
         $this->writeTransaction(function (PDO $pdo) use ($files): void {
             if ($this->driver === 'pgsql') {

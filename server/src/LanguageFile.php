@@ -10,7 +10,7 @@ namespace UninstallStats;
 final class LanguageFile
 {
     /** @param list<string> $reasons UTF-8, seven entries */
-    private function __construct(
+    public function __construct(
         public readonly string $codePage,
         public readonly array $reasons,
     ) {

@@ -25,23 +25,49 @@ final class ReasonCatalog
     {
     }
 
-    public static function load(string $langDir): self
+    // With a cache folder, the files are parsed again only when one of them changed; a report would
+    // otherwise pay for parsing every language file.
+    public static function load(string $langDir, ?string $cacheDir = null): self
     {
+        $paths = glob($langDir . '/*/Uninstall.xml') ?: [];
+        $fingerprint = '';
+        foreach ($paths as $path) {
+            $fingerprint .= $path . ':' . @filemtime($path) . ':' . @filesize($path) . "\n";
+        }
+        $cacheFile = $cacheDir === null ? null : $cacheDir . '/reasons-' . md5($fingerprint) . '.cache';
+        $cached = $cacheFile === null ? false : @file_get_contents($cacheFile);
+        if (is_string($cached) && is_array($languages = @unserialize($cached, ['allowed_classes' => false]))) {
+            return new self(array_map(static fn (array $l): LanguageFile => new LanguageFile($l[0], $l[1]), $languages));
+        }
         $languages = [];
-        foreach (glob($langDir . '/*/Uninstall.xml') ?: [] as $path) {
+        foreach ($paths as $path) {
             $file = LanguageFile::load($path);
             if ($file !== null) {
                 $languages[basename(dirname($path))] = $file;
             }
         }
         ksort($languages, SORT_STRING);
-        return new self(['English' => LanguageFile::english()] + $languages);
+        $catalog = new self(['English' => LanguageFile::english()] + $languages);
+        if ($cacheFile !== null) {
+            $catalog->save($cacheFile);
+        }
+        return $catalog;
     }
 
     /** @return list<string> */
     public function reasons(string $language): array
     {
         return ($this->languages[$language] ?? LanguageFile::english())->reasons;
+    }
+
+    private function save(string $cacheFile): void
+    {
+        $plain = array_map(static fn (LanguageFile $l): array => [$l->codePage, $l->reasons], $this->languages);
+        $temporary = $cacheFile . '.' . bin2hex(random_bytes(6));
+        if (@file_put_contents($temporary, serialize($plain)) !== false) {
+            @rename($temporary, $cacheFile);
+        }
+        @unlink($temporary);
     }
 
     public function match(string $bytes): ReasonMatch

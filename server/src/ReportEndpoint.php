@@ -23,7 +23,7 @@ final class ReportEndpoint
             return Response::text(400, 'Bad request: ' . $e->getMessage() . ".\n");
         }
         try {
-            $catalog = ReasonCatalog::load($this->config->langDir());
+            $catalog = ReasonCatalog::load($this->config->langDir(), $this->config->ensureDataDir());
             $clientHash = hash_hmac('sha256', $clientAddress, $this->config->clientHashKey());
             $report = Report::fromQuery($query, $catalog, $clientHash, time());
             $rateLimit = $this->config->rateLimit();

@@ -39,6 +39,18 @@ final class PostgresCluster
         return $cluster;
     }
 
+    // A cluster that start() made in an earlier process, to stop it.
+    public static function attach(string $dir): self
+    {
+        return new self(self::binDir() ?? throw new \RuntimeException('PostgreSQL is not installed'), $dir,
+            posix_geteuid() === 0 ? 'postgres' : null);
+    }
+
+    public function dir(): string
+    {
+        return $this->dir;
+    }
+
     public function dsn(): string
     {
         return "pgsql:host={$this->dir};dbname=postgres;user=postgres";
