@@ -24,7 +24,10 @@ final class Database
         if (str_starts_with($dsn, 'sqlite:' . $config->dataDir() . '/')) {
             $config->ensureDataDir();
         }
+        // A worker keeps its connection between requests: no connection set-up per report, and SQLite
+        // does not checkpoint and drop its log each time the last connection closes.
         $pdo = new PDO($dsn, null, null, [
+            PDO::ATTR_PERSISTENT => true,
             PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION,
             PDO::ATTR_DEFAULT_FETCH_MODE => PDO::FETCH_ASSOC,
             PDO::ATTR_TIMEOUT => self::BUSY_TIMEOUT_SECONDS,
