@@ -3,12 +3,12 @@ declare(strict_types=1);
 
 namespace UninstallStats\Tests;
 
-// The collector under PHP's built-in server on a free loopback port, with the settings given, and
-// requests written byte for byte as the program's HTTP/1.0 client writes them.
+// The collector under PHP's built-in server on a free loopback port with the settings given; requests
+// go out as HTTP/1.0, as the program sends them.
 final class TestServer
 {
     /** @param resource $process */
-    private function __construct(private $process, public readonly int $port, private readonly string $log)
+    private function __construct(private $process, private readonly int $port)
     {
     }
 
@@ -19,66 +19,37 @@ final class TestServer
         $port = (int) substr(strrchr(stream_socket_get_name($probe, false), ':'), 1);
         fclose($probe);
         $server = dirname(__DIR__, 2);
-        $log = tempnam(sys_get_temp_dir(), 'uf-php-server');
-        $process = proc_open(
-            [PHP_BINARY, '-S', "127.0.0.1:$port", '-t', $server, "$server/router.php"],
-            [0 => ['file', '/dev/null', 'r'], 1 => ['file', $log, 'a'], 2 => ['file', $log, 'a']],
-            $pipes,
-            null,
-            $settings + ['PHP_CLI_SERVER_WORKERS' => '4'] + getenv(),
-        );
-        $self = new self($process, $port, $log);
-        for ($i = 0; $i < 100; ++$i) {
-            $socket = @stream_socket_client("tcp://127.0.0.1:$port", $errno, $error, 1);
-            if ($socket !== false) {
-                fclose($socket);
-                return $self;
-            }
+        $process = proc_open([PHP_BINARY, '-S', "127.0.0.1:$port", '-t', $server, "$server/router.php"],
+            [['file', '/dev/null', 'r'], ['file', '/dev/null', 'w'], ['file', '/dev/null', 'w']], $pipes, null,
+            $settings + ['PHP_CLI_SERVER_WORKERS' => '4'] + getenv());
+        for ($i = 0; $i < 100 && !@fsockopen('127.0.0.1', $port); ++$i) {
             usleep(50000);
         }
-        throw new \RuntimeException('the built-in server did not start: ' . file_get_contents($log));
+        return new self($process, $port);
     }
 
     public function stop(): void
     {
         proc_terminate($this->process);
         proc_close($this->process);
-        @unlink($this->log);
     }
 
-    /** @param array<string, string> $headers */
-    public function request(string $method, string $target, array $headers = [], string $body = ''): HttpReply
+    /** @return array{0: int, 1: array<string, string>, 2: string} status, headers by lower-case name, body */
+    public function request(string $method, string $target, string $cookie = '', array $form = []): array
     {
-        $socket = stream_socket_client("tcp://127.0.0.1:{$this->port}", $errno, $error, 5);
-        if ($socket === false) {
-            throw new \RuntimeException("cannot connect: $error");
+        $headers = $cookie === '' ? [] : ["Cookie: $cookie"];
+        if ($form !== []) {
+            $headers[] = 'Content-Type: application/x-www-form-urlencoded';
         }
-        stream_set_timeout($socket, 30);
-        $head = "$method $target HTTP/1.0\r\nHost: 127.0.0.1:{$this->port}\r\n";
-        foreach ($headers as $name => $value) {
-            $head .= "$name: $value\r\n";
-        }
-        if ($body !== '') {
-            $head .= 'Content-Length: ' . strlen($body) . "\r\n";
-        }
-        fwrite($socket, "$head\r\n$body");
-        $reply = stream_get_contents($socket);
-        fclose($socket);
-        [$head, $body] = explode("\r\n\r\n", $reply, 2) + [1 => ''];
-        $lines = explode("\r\n", $head);
-        $status = (int) explode(' ', array_shift($lines))[1];
+        $context = stream_context_create(['http' => ['method' => $method, 'header' => $headers, 'content' => http_build_query($form),
+            'protocol_version' => 1.0, 'follow_location' => 0, 'ignore_errors' => true, 'timeout' => 30]]);
+        $body = (string) @file_get_contents("http://127.0.0.1:{$this->port}$target", false, $context);
+        $status = (int) explode(' ', $http_response_header[0] ?? 'HTTP/1.0 0')[1];
         $parsed = [];
-        foreach ($lines as $line) {
+        foreach (array_slice($http_response_header ?? [], 1) as $line) {
             [$name, $value] = explode(':', $line, 2);
-            $parsed[strtolower($name)][] = trim($value);
+            $parsed[strtolower($name)] ??= trim($value);
         }
-        return new HttpReply($status, $parsed, $body);
-    }
-
-    /** @param array<string, string> $fields */
-    public function post(string $target, array $fields, string $cookie = ''): HttpReply
-    {
-        $headers = ['Content-Type' => 'application/x-www-form-urlencoded'] + ($cookie === '' ? [] : ['Cookie' => $cookie]);
-        return $this->request('POST', $target, $headers, http_build_query($fields));
+        return [$status, $parsed, $body];
     }
 }
