@@ -39,6 +39,9 @@ final class Access
         session_name(self::COOKIE);
         ini_set('session.use_strict_mode', '1');
         ini_set('session.use_only_cookies', '1');
+        // Debian leaves session clean-up to a cron job that does not know this folder.
+        ini_set('session.gc_probability', '1');
+        ini_set('session.gc_divisor', '100');
         session_set_cookie_params([
             'lifetime' => 0,
             'path' => '/stat/',
