@@ -22,22 +22,14 @@ final class ReportEndpoint
         } catch (InvalidReport $e) {
             return Response::text(400, 'Bad request: ' . $e->getMessage() . ".\n");
         }
-        try {
+        return Response::guarded(function () use ($query, $clientAddress): Response {
             $catalog = ReasonCatalog::load($this->config->langDir(), $this->config->ensureDataDir());
             $clientHash = hash_hmac('sha256', $clientAddress, $this->config->clientHashKey());
             $report = Report::fromQuery($query, $catalog, $clientHash, time());
-            $rateLimit = $this->config->rateLimit();
-            $stored = (new ReportStore(Database::open($this->config)))->add($report, $rateLimit);
-        } catch (ConfigException $e) {
-            error_log('uninstall stats: configuration: ' . $e->getMessage());
-            return Response::text(500, "The collector is not configured correctly.\n");
-        } catch (\PDOException $e) {
-            error_log('uninstall stats: storage: ' . $e->getMessage());
-            return Response::text(503, "The report could not be stored; please try again later.\n", ['Retry-After' => '60']);
-        }
-        if (!$stored) {
-            return Response::text(429, "Too many reports from this address; please try again later.\n", ['Retry-After' => '60']);
-        }
-        return Response::text(200, "OK\r\n");
+            if (!(new ReportStore(Database::open($this->config)))->add($report, $this->config->rateLimit())) {
+                return Response::text(429, "Too many reports from this address; please try again later.\n", ['Retry-After' => '60']);
+            }
+            return Response::text(200, "OK\r\n");
+        }, 'The report could not be stored');
     }
 }

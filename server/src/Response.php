@@ -20,7 +20,7 @@ final class Response
     }
 
     // Runs a page; a setting or a store that fails becomes an answer instead of a PHP error page.
-    public static function guarded(callable $page): ?self
+    public static function guarded(callable $page, string $storageFailure = 'The reports cannot be read just now'): ?self
     {
         try {
             return $page();
@@ -29,7 +29,10 @@ final class Response
             return self::text(500, "The collector is not configured correctly.\n");
         } catch (\PDOException $e) {
             error_log('uninstall stats: storage: ' . $e->getMessage());
-            return self::text(503, "The reports cannot be read just now; please try again later.\n", ['Retry-After' => '60']);
+            return self::text(503, "$storageFailure; please try again later.\n", ['Retry-After' => '60']);
+        } catch (\Throwable $e) {
+            error_log('uninstall stats: ' . $e);
+            return self::text(500, "Something went wrong here; please try again later.\n");
         }
     }
 
