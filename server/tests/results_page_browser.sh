@@ -15,6 +15,7 @@ trap '[ -n "$server_pid" ] && kill $server_pid 2>/dev/null && wait $server_pid 2
 
 php "$source/server/tests/support/seed.php" "$tmp/stats" >"$tmp/expected" || { echo "FAILED: no sample data"; exit 1; }
 port=$(php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);')
+unset "${!UNINSTALL_STATS_@}"
 UNINSTALL_STATS_DATA=$tmp/stats php -S "127.0.0.1:$port" -t "$source/server" "$source/server/router.php" >"$tmp/server.log" 2>&1 &
 server_pid=$!
 for _ in $(seq 100); do curl -s -o /dev/null "http://127.0.0.1:$port/stat/style.css" && break; sleep 0.1; done

@@ -21,11 +21,17 @@ final class TestServer
         $server = dirname(__DIR__, 2);
         $process = proc_open([PHP_BINARY, '-S', "127.0.0.1:$port", '-t', $server, "$server/router.php"],
             [['file', '/dev/null', 'r'], ['file', '/dev/null', 'w'], ['file', '/dev/null', 'w']], $pipes, null,
-            $settings + ['PHP_CLI_SERVER_WORKERS' => '4'] + getenv());
+            $settings + ['PHP_CLI_SERVER_WORKERS' => '4'] + self::environmentWithoutSettings());
         for ($i = 0; $i < 100 && !@fsockopen('127.0.0.1', $port); ++$i) {
             usleep(50000);
         }
         return new self($process, $port);
+    }
+
+    // The developer's own collector settings must not leak into the server under test.
+    private static function environmentWithoutSettings(): array
+    {
+        return array_filter(getenv(), static fn (string $name): bool => !str_starts_with($name, 'UNINSTALL_STATS_'), ARRAY_FILTER_USE_KEY);
     }
 
     public function stop(): void
