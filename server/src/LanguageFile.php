@@ -101,9 +101,10 @@ final class LanguageFile
         return '';
     }
 
+    // An "&" marks the next letter as the accelerator and is dropped; "&&" stands for one "&".
     private static function sameName(string $a, string $b): bool
     {
-        $strip = static fn (string $s): string => str_replace(["&&", "&", "\x01"], ["\x01", '', '&'], $s);
+        $strip = static fn (string $s): string => preg_replace('/&(&?)/', '$1', $s);
         return strcasecmp($strip($a), $strip($b)) === 0;
     }
 
