@@ -137,6 +137,7 @@ else
   # The Russian user: locale 1049 and code page 1251 come from the Unix locale.
   export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
   stat_display
+  stat_wine_openers "$tmp/fakebin" || fail "cannot point winebrowser at the fake openers"
   # Wine draws the frame itself (there is no window manager), so the photograph shows the title bar.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
   key='HKCU\Software\Quarnel\Velmora3'

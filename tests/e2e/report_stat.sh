@@ -87,6 +87,7 @@ if [ "$target" = linux ]; then
 else
   stat_wine_prefix "$build" || skip "no Wine prefix in $build"
   stat_display
+  stat_wine_openers "$tmp/fakebin" || fail "cannot point winebrowser at the fake openers"
   # Wine says it is Windows XP, so the version facts reach the query as a known name.
   wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Quarnel\Velmora3' /v StartDate /t REG_BINARY /d "$start_hex" /f >/dev/null 2>&1 ||

@@ -119,6 +119,14 @@ stat_wine_prefix() {
   export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 }
 
+# stat_wine_openers DIR: winebrowser hands mailto: links to DIR/xdg-email and other links to DIR/xdg-open.
+# Left to itself it tries /usr/bin/open first, whatever PATH says, and that reaches the real desktop.
+# Run it after stat_display: the first Wine program starts the prefix's desktop on the display it sees.
+stat_wine_openers() {
+  wine reg add 'HKCU\Software\Wine\WineBrowser' /v Mailers /d "$1/xdg-email" /f >/dev/null 2>&1 &&
+    wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /d "$1/xdg-open" /f >/dev/null 2>&1
+}
+
 # stat_display: an X server of its own unless DISPLAY is set.
 stat_display() {
   [ -n "${DISPLAY:-}" ] && return 0
