@@ -3,6 +3,7 @@
 // most CONCURRENCY at a time, each a fresh HTTP/1.0 connection as the program makes it, every report
 // with a free text of its own. Prints reports a second and latencies, then checks in the store that
 // every report answered "OK" is stored exactly once. Exits 1 when one is missing or doubled.
+// DSN "-": a peer that stores nothing; only the timing is printed.
 declare(strict_types=1);
 
 [, $port, $total, $concurrency, $dsn] = $argv + [null, null, '20000', '32', null];
@@ -73,6 +74,11 @@ $seconds = (hrtime(true) - $started) / 1e9;
 sort($latencies);
 $percentile = static fn (float $p): float => $latencies[(int) min(count($latencies) - 1, floor($p * count($latencies)))];
 
+if ($dsn === '-') {
+    printf("%d requests, %d at a time: %.0f reports/s, latency p50 %.1f ms, p99 %.1f ms; %d OK\n",
+        $total, $concurrency, $total / $seconds, $percentile(0.5), $percentile(0.99), count($confirmed));
+    exit(0);
+}
 $pdo = new PDO($dsn, null, null, [PDO::ATTR_ERRMODE => PDO::ERRMODE_EXCEPTION]);
 $statement = $pdo->prepare('SELECT free_text, COUNT(*) FROM reports WHERE product = ? GROUP BY free_text');
 $statement->execute(["Load $run"]);
@@ -82,5 +88,4 @@ $doubled = count(array_filter($stored, static fn ($n) => (int) $n > 1));
 
 printf("%d reports, %d at a time: %.0f reports/s, latency p50 %.1f ms, p99 %.1f ms; %d OK, %d refused; stored %d, missing %d, doubled %d\n",
     $total, $concurrency, $total / $seconds, $percentile(0.5), $percentile(0.99), count($confirmed), $refused, count($stored), $missing, $doubled);
-printf("ratio to the goal of 1000 reports/s: %.2f\n", $total / $seconds / 1000);
 exit($missing === 0 && $doubled === 0 && count($confirmed) === $total ? 0 : 1);

@@ -25,7 +25,8 @@ stat_missing() {
 }
 
 # start_stat_server SETTINGS-FILE: the collector with the settings of that file (NAME=value lines, read
-# on every request, so a test may change them between reports). Sets stat_port.
+# on every request, so a test may change them between reports). Sets stat_port. Server blocks the
+# caller put in $tmp/extra-*.conf are served beside it (PHP-FPM's socket is $tmp/php-fpm.sock).
 start_stat_server() {
   local settings=$1 as_root= fpm
   fpm=$(stat_fpm_binary)
@@ -70,6 +71,7 @@ http {
   scgi_temp_path $tmp/nginx/scgi;
   include /etc/nginx/mime.types;
   include $tmp/site.conf;
+  include $tmp/extra-*.conf;
 }
 CONF
     nginx -p "$tmp/nginx" -e "$tmp/nginx-error.log" -c "$tmp/nginx.conf" &
