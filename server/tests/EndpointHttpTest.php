@@ -31,8 +31,6 @@ final class EndpointHttpTest extends TestCase
         return [
             'no query' => ['GET', '/stat/uninstall.php', 400],
             'hostile product not echoed' => ['GET', "/stat/uninstall.php?prj=$hostile&os=O&reason=R&days=0", 400],
-            'product too long' => ['GET', '/stat/uninstall.php?prj=' . str_repeat('x', 201) . '&os=O&reason=R', 400],
-            'days beyond 32 bits' => ['GET', '/stat/uninstall.php?days=99999999999&prj=P&os=O&reason=R', 400],
             'POST' => ['POST', '/stat/uninstall.php?prj=P&os=O&reason=R', 405],
             'HEAD' => ['HEAD', '/stat/uninstall.php?prj=P&os=O&reason=R', 405],
             'the classes are not served' => ['GET', '/src/Config.php', 404],
