@@ -12,6 +12,7 @@ final class SvgChart
     private const LABEL_WIDTH = 220;
     private const VALUE_WIDTH = 110;
     private const COLUMN_HEIGHT = 160;
+    private const LABEL_SPACING = 76;
 
     /** @param array<string, int> $values label => count; each bar also shows its share of the total */
     public static function bars(string $title, array $values): string
@@ -44,7 +45,8 @@ final class SvgChart
         $count = max(1, count($values));
         $max = max([1, ...array_values($values)]);
         $step = (self::WIDTH - 40) / $count;
-        $labelEvery = (int) ceil($count / 12);
+        // Labels at least this far apart, so they never run into each other.
+        $labelEvery = max(1, (int) ceil(self::LABEL_SPACING / $step));
         $baseline = self::COLUMN_HEIGHT + 20;
         $body = sprintf('<line x1="20" y1="%d" x2="%d" y2="%d" class="axis"/>', $baseline, self::WIDTH - 20, $baseline);
         $i = 0;
