@@ -3,6 +3,7 @@
 
 #include "platform/files.h"
 #include "platform/posix/files_native.h"
+#include "platform/replace_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -397,11 +398,12 @@ long Save(RegFile& file) {
     try {
         const size_t slash = name.rfind('/');
         if (slash != std::string::npos && slash > 0) posix::CreateDirectoriesNative(name.substr(0, slash));
-        posix::WriteFileAtomicallyNative(name, Serialise(file));
-        return kRegSuccess;
     } catch (const EInOutError& e) {
         return e.Code() == EACCES ? kRegAccessDenied : kRegCannotWrite;
     }
+    const ReplaceOutcome outcome = ReplaceFileContent(name, Serialise(file));
+    if (outcome) return kRegSuccess;
+    return outcome.code == EACCES ? kRegAccessDenied : kRegCannotWrite;
 }
 
 // Serialises the read-modify-write of the file between processes (and threads): an advisory lock on
