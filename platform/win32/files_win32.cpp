@@ -81,7 +81,7 @@ AnsiString SystemErrorText(int code) {
     if (length && buffer) text.assign(buffer, length);
     if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    return text.empty() ? "error " + std::to_string(code) : text;
+    return text.empty() ? "System error " + std::to_string(code) + "." : text;
 }
 
 }  // namespace platform
