@@ -162,7 +162,7 @@ public:
         try {
             stream_.read(buffer, static_cast<std::streamsize>(capacity));
         } catch (...) {
-            stream_.setstate(std::ios::badbit);  // a stream that throws on errors
+            // A stream that throws on its state bits: they tell an error (bad) from the end (eof, fail).
         }
         if (stream_.bad()) throw EInOutError("Stream read error", 0);
         return static_cast<size_t>(stream_.gcount());
