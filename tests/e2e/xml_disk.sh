@@ -10,6 +10,8 @@
 set -u
 [ "${UF_TARGET:-}" = linux ] || exit 77
 command -v strace >/dev/null || { echo "strace is not installed"; exit 1; }
+# The sanitizer build's leak check cannot run under ptrace.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 xmlini="$UF_BUILD/bin/xmlini" program="$UF_BUILD/bin/uninstall-feedback"
 
 work=$(mktemp -d)
@@ -65,8 +67,8 @@ dialog() {
   local run=()
   [ $# -gt 0 ] && run=(failing "$1")
   printf '1\n\n' | "${run[@]}" env -i HOME="$work/home" PATH="$work/bin:/usr/bin:/bin" LANG=C.UTF-8 \
-    LC_ALL=C.UTF-8 UNINSTALL_REGISTRY="$work/registry.reg" UNINSTALL_STAT_HOST=127.0.0.1:9 timeout 60 \
-    "$program" My_Product >"$work/out" 2>&1
+    LC_ALL=C.UTF-8 ASAN_OPTIONS="$ASAN_OPTIONS" UNINSTALL_REGISTRY="$work/registry.reg" \
+    UNINSTALL_STAT_HOST=127.0.0.1:9 timeout 60 "$program" My_Product >"$work/out" 2>&1
 }
 english="Why have you made up your mind to remove My Product?"
 
