@@ -191,6 +191,9 @@ else
   wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Quarnel\Velmora3' /v StartDate /t REG_BINARY /d "$start_hex" /f >/dev/null 2>&1 ||
     fail "wine reg add"
+  # winebrowser tries /usr/bin/open (xdg-open) first, which hands a mail link to a browser where one is
+  # installed; the fake mailer is asked first.
+  wine reg add 'HKCU\Software\Wine\WineBrowser' /v Mailers /t REG_SZ /d xdg-email,xdg-open /f >/dev/null 2>&1
   os=Windows+XP
 
   # run_dialog HOST ACTION FREE-TEXT: the Win32 dialog; ACTION is "button" (type the text into the
