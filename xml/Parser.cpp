@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/files.h"
 #include "xml/NameCompare.h"
 
 namespace {
@@ -126,7 +127,8 @@ AnsiString XmlDecode(std::string_view text) {
 
 namespace {
 
-// Where the bytes come from; Fill returns 0 at the end of the input or on a read error.
+// Where the bytes come from; Fill returns 0 at the end of the input and raises EInOutError on a read
+// error, so that a file cut short by a failing disk is never taken for a whole one.
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
@@ -135,27 +137,35 @@ public:
 
 class FileSource : public ByteSource {
 public:
-    explicit FileSource(std::FILE* file) : file_(file) {}
+    FileSource(std::FILE* file, const AnsiString& fileName) : file_(file), fileName_(fileName) {}
     size_t Fill(char* buffer, size_t capacity) override {
-        if (std::ferror(file_) || std::feof(file_)) return 0;
-        return std::fread(buffer, 1, capacity, file_);
+        if (std::feof(file_)) return 0;
+        errno = 0;
+        const size_t got = std::fread(buffer, 1, capacity, file_);
+        if (got < capacity && std::ferror(file_)) {
+            const int code = errno ? errno : EIO;
+            throw EInOutError("Cannot read file \"" + fileName_ + "\". " + platform::SystemErrorText(code), code);
+        }
+        return got;
     }
 
 private:
     std::FILE* file_;
+    const AnsiString& fileName_;
 };
 
 class StreamSource : public ByteSource {
 public:
     explicit StreamSource(std::istream& stream) : stream_(stream) {}
     size_t Fill(char* buffer, size_t capacity) override {
+        if (stream_.eof()) return 0;
         try {
-            if (!stream_) return 0;
             stream_.read(buffer, static_cast<std::streamsize>(capacity));
-            return static_cast<size_t>(stream_.gcount());
         } catch (...) {
-            return 0;  // a stream that throws on errors: a read error ends the input
+            // A stream that throws on its state bits: they tell an error (bad) from the end (eof, fail).
         }
+        if (stream_.bad()) throw EInOutError("Stream read error", 0);
+        return static_cast<size_t>(stream_.gcount());
     }
 
 private:
@@ -527,12 +537,23 @@ void RenewRoot(TxmlNode*& root) {
     if (old && !old->Parent) DestroyNode(old);
 }
 
+// Builds a fresh tree with build. A read error leaves an empty tree behind, not the part read so far.
+template <class Build>
+void BuildFresh(TxmlNode*& root, Build build) {
+    RenewRoot(root);
+    try {
+        build(root);
+    } catch (...) {
+        RenewRoot(root);
+        throw;
+    }
+}
+
 }  // namespace
 
 void TxmlParser::LoadFromStream(std::istream& stream) {
-    RenewRoot(root_);
     StreamSource source(stream);
-    Reader(&source, nullptr, 0).BuildTree(root_);
+    BuildFresh(root_, [&](TxmlNode* top) { Reader(&source, nullptr, 0).BuildTree(top); });
 }
 
 void TxmlParser::LoadFromString(std::string_view text) {
@@ -545,20 +566,15 @@ void TxmlParser::LoadFromFile(const AnsiString& fileName) {
     if (!file) {
         int code = errno;
         if (code == ENOENT) return;  // a missing file leaves the empty tree
-        throw EInOutError("Cannot open file \"" + fileName + "\". " + std::strerror(code), code);
+        throw EInOutError("Cannot open file \"" + fileName + "\". " + platform::SystemErrorText(code), code);
     }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
-    // A folder opens on some systems but cannot be read: that is a file that cannot be opened, not an
-    // empty one. Read the first block before anything changes.
+    FileSource source(file, fileName);
+    // The first block is read before the tree is renewed: a folder opens on some systems but cannot be
+    // read, and must leave the parser's tree as it was.
     std::unique_ptr<char[]> first(new char[64 * 1024]);
-    size_t got = std::fread(first.get(), 1, 64 * 1024, file);
-    if (got == 0 && std::ferror(file)) {
-        int code = errno ? errno : EIO;
-        throw EInOutError("Cannot open file \"" + fileName + "\". " + std::strerror(code), code);
-    }
-    RenewRoot(root_);
-    FileSource source(file);
-    Reader(&source, first.get(), got).BuildTree(root_);
+    size_t got = source.Fill(first.get(), 64 * 1024);
+    BuildFresh(root_, [&](TxmlNode* top) { Reader(&source, first.get(), got).BuildTree(top); });
 }
 
 TxmlNode* LoadXmlFile(const AnsiString& fileName) {
