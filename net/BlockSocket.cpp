@@ -164,11 +164,12 @@ void TBlockingSocket::Close() {
     ReportStatus(HandleClosed);
 }
 
-void TBlockingSocket::FillAddress(const AnsiString& host, const AnsiString& port, platform::SockAddrIn& address) {
+bool TBlockingSocket::FillAddress(const AnsiString& host, const AnsiString& port, platform::SockAddrIn& address) {
     ReportStatus(ResolveBegin, host + ":" + port);
     address = platform::SockAddrIn{};
     address.family = 2;
     address.port = ResolvePortNumber(port);
+    bool inTime = true;
     if (host == "255.255.255.255") {
         address.address = 0xFFFFFFFFu;
     } else if (net::IsDottedQuad(host)) {
@@ -176,16 +177,22 @@ void TBlockingSocket::FillAddress(const AnsiString& host, const AnsiString& port
     } else {
         // A name that does not resolve leaves the all-ones address; the connect then reports the error.
         std::vector<std::uint32_t> found;
-        address.address = platform::ResolveHostV4(host, found) == 0 ? found.front() : 0xFFFFFFFFu;
+        int result = platform::ResolveHostV4Within(host, found, DeadlineLeft());
+        address.address = result == 0 ? found.front() : 0xFFFFFFFFu;
+        inTime = result != platform::kWsaTimedOut;
     }
     ReportStatus(ResolveEnd, host + ":" + port);
+    return inTime;
 }
 
 void TBlockingSocket::Bind(const AnsiString& host, const AnsiString& port) {
     if (Handle == platform::kNoSocket) OpenHandle();
     platform::SockAddrIn address;
-    FillAddress(host, port, address);
-    if (CheckResult(platform::SocketBind(Handle, address)) == 0) platform::SocketLocalName(Handle, LocalAddress);
+    if (!FillAddress(host, port, address)) {
+        ErrorCode = kSocketTimedOut;
+    } else if (CheckResult(platform::SocketBind(Handle, address)) == 0) {
+        platform::SocketLocalName(Handle, LocalAddress);
+    }
     Pending.clear();
     RaiseIfFailed();
     ReportStatus(Bound, host + ":" + port);
@@ -194,8 +201,10 @@ void TBlockingSocket::Bind(const AnsiString& host, const AnsiString& port) {
 void TBlockingSocket::ConnectDirect(const AnsiString& host, const AnsiString& port) {
     if (Handle == platform::kNoSocket) OpenHandle();
     platform::SockAddrIn address;
-    FillAddress(host, port, address);
-    if (CheckResult(platform::SocketConnect(Handle, address, DeadlineLeft())) == 0) {
+    // The deadline covers the name lookup as well as the connect.
+    if (!FillAddress(host, port, address)) {
+        ErrorCode = kSocketTimedOut;
+    } else if (CheckResult(platform::SocketConnect(Handle, address, DeadlineLeft())) == 0) {
         platform::SocketLocalName(Handle, LocalAddress);
         platform::SocketPeerName(Handle, RemoteAddress);
     }
@@ -437,7 +446,7 @@ void TBlockingSocket::ResolveAll(const AnsiString& name, std::vector<AnsiString>
         return;
     }
     std::vector<std::uint32_t> found;
-    platform::ResolveHostV4(name, found);
+    platform::ResolveHostV4Within(name, found, DeadlineLeft());
     for (std::uint32_t address : found) addresses.push_back(DottedOf(address));
     if (addresses.empty()) addresses.push_back("0.0.0.0");
 }

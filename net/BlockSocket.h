@@ -165,7 +165,8 @@ public:
 
 protected:
     void ReportStatus(int reason, const AnsiString& text = {});
-    void FillAddress(const AnsiString& host, const AnsiString& port, platform::SockAddrIn& address);
+    // False when the deadline ran out before the name was resolved.
+    bool FillAddress(const AnsiString& host, const AnsiString& port, platform::SockAddrIn& address);
     void ThrottleRate(int length, std::uint32_t limit, std::uint32_t& nextTick);
     // The limit of one wait after the deadline has had its say.
     int LimitedWait(int timeoutMs) const;

@@ -78,6 +78,8 @@ int SocketSetOption(SocketHandle handle, SocketOption option, int value);
 // Every IPv4 address of a host name, in network byte order. Returns 0, or the resolver's code
 // (11001 host not found, 11002 try again, 11003 non-recoverable, 11004 no address of that type).
 int ResolveHostV4(const std::string& name, std::vector<std::uint32_t>& addresses);
+// The same within timeoutMs (< 0: no limit of its own); 10060 when the answer does not come in time.
+int ResolveHostV4Within(const std::string& name, std::vector<std::uint32_t>& addresses, int timeoutMs);
 // The name of a protocol number from the platform's protocol table ("tcp" for 6); empty when unknown.
 std::string ProtocolName(int protocol);
 // The port of a service name for a protocol name, in network byte order; -1 when unknown.
