@@ -225,7 +225,8 @@ void TBlockingSocket::ThrottleRate(int length, std::uint32_t limit, std::uint32_
 
 int TBlockingSocket::SendBytes(const void* buffer, int length) {
     ThrottleRate(length, SendRateLimit, NextSendTick);
-    int count = platform::SocketSend(Handle, buffer, length);
+    // A peer that stops reading must not hold a send past the deadline.
+    int count = platform::SocketSend(Handle, buffer, length, DeadlineLeft());
     CheckResult(count);
     RaiseIfFailed();
     ReportStatus(BytesSent, std::to_string(count));
@@ -252,17 +253,19 @@ AnsiString TBlockingSocket::ReceiveAvailable(int timeoutMs) {
     ErrorCode = 0;
     AnsiString result;
     long count = -1;
-    if (!Pending.empty()) {
-        result = Pending.TakeAll();
-    } else if (WaitReadable(timeoutMs)) {
+    if (!Pending.empty()) result = Pending.TakeAll();
+    // A TLS record that has only partly arrived yields no bytes yet: wait again for the rest.
+    while (result.empty() && ErrorCode == 0 && count != 0) {
+        if (!WaitReadable(timeoutMs)) {
+            if (ErrorCode == 0) ErrorCode = kSocketTimedOut;
+            break;
+        }
         count = BytesWaiting();
         if (count > 0) {
             result.resize(static_cast<std::size_t>(count));
             int received = ReceiveBytes(result.data(), static_cast<int>(count));
             result.resize(received > 0 ? static_cast<std::size_t>(received) : 0);
         }
-    } else if (ErrorCode == 0) {
-        ErrorCode = kSocketTimedOut;
     }
     RaiseIfFailed();
     // Set after the raise check: a closed connection is the normal end of many reads, never an exception.

@@ -93,6 +93,7 @@ bool THttpClient::Reconnect() {
     }
     Socket.Bind(BindAddress, "0");
     if (Socket.ErrorCode != 0) return false;
+    Socket.TlsTimeoutMs = TimeoutMs;
     Socket.Connect(ConnectHost, ConnectPort);
     return Socket.ErrorCode == 0;
 }

@@ -56,8 +56,10 @@ SocketHandle SocketAccept(SocketHandle handle, SockAddrIn* peer);
 int SocketLocalName(SocketHandle handle, SockAddrIn& address);
 int SocketPeerName(SocketHandle handle, SockAddrIn& address);
 
-// Counts or -1. A send never raises a signal when the peer has gone.
-int SocketSend(SocketHandle handle, const void* data, int length);
+// Counts or -1. A send never raises a signal when the peer has gone. timeoutMs < 0: one blocking send.
+// Otherwise the send waits for room at most timeoutMs in all (0: takes only what fits now) and returns what
+// went out by then, or -1 with 10060 when nothing did.
+int SocketSend(SocketHandle handle, const void* data, int length, int timeoutMs = -1);
 int SocketReceive(SocketHandle handle, void* data, int length, bool peek = false);
 int SocketSendTo(SocketHandle handle, const void* data, int length, const SockAddrIn& to);
 int SocketReceiveFrom(SocketHandle handle, void* data, int length, SockAddrIn& from);
@@ -65,6 +67,8 @@ int SocketReceiveFrom(SocketHandle handle, void* data, int length, SockAddrIn& f
 // Waits until the socket is readable: timeoutMs < 0 without limit, 0 only polls. Returns the number of
 // ready sockets (0 or 1) or -1.
 int SocketWaitReadable(SocketHandle handle, int timeoutMs);
+// The same for room to send.
+int SocketWaitWritable(SocketHandle handle, int timeoutMs);
 // Bytes that a receive would return now (FIONREAD); -1 on failure.
 int SocketBytesWaiting(SocketHandle handle, unsigned long& count);
 
@@ -84,14 +88,5 @@ int ResolveHostV4Within(const std::string& name, std::vector<std::uint32_t>& add
 std::string ProtocolName(int protocol);
 // The port of a service name for a protocol name, in network byte order; -1 when unknown.
 int ServicePort(const std::string& service, const std::string& protocol);
-
-}  // namespace platform
-
-namespace platform {
-
-// Shared libraries loaded at run time (the TLS library); nullptr when not there.
-void* LoadSharedLibrary(const char* name);
-void* SharedLibrarySymbol(void* library, const char* name);
-void FreeSharedLibrary(void* library);
 
 }  // namespace platform
