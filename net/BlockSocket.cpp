@@ -614,6 +614,13 @@ bool TSocksSocket::SocksConnect(const AnsiString& host, const AnsiString& port) 
 
 // ---- TTcpSocket ----
 
+namespace {
+
+constexpr std::int32_t kTunnelLineLimit = 64 << 10;
+constexpr std::size_t kTunnelReplyLimit = 1 << 20;
+
+}  // namespace
+
 TTcpSocket::~TTcpSocket() {
     if (tlsEnabled_) SetTlsEnabled(false);
     Close();
@@ -671,15 +678,27 @@ bool TTcpSocket::TunnelConnect(const AnsiString& host, const AnsiString& port) {
         if (ErrorCode == 0) ErrorCode = kSocketNegotiation;
         return false;
     }
+    // The proxy's reply is capped like an HTTP header block: a proxy that talks on must not hold the
+    // connect or fill memory. Each line's wait is 30 s, within the deadline.
+    const std::int32_t callerLineLimit = LineLimit;
+    LineLimit = callerLineLimit > 0 ? std::min(callerLineLimit, kTunnelLineLimit) : kTunnelLineLimit;
     bool accepted = false, first = true;
+    std::size_t replySize = 0;
     for (;;) {
         AnsiString line = ReceiveUntil(30000, "\n");
-        if (ErrorCode != 0) return false;
+        if (ErrorCode != 0) break;
+        replySize += line.size() + 1;
+        if (replySize > kTunnelReplyLimit) {
+            ErrorCode = kSocketNegotiation;
+            break;
+        }
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (first) accepted = line.compare(0, 5, "HTTP/") == 0 && line.size() > 11 && line[9] == '2';
         first = false;
         if (line.empty()) break;
     }
+    LineLimit = callerLineLimit;
+    if (ErrorCode != 0) return false;
     if (!accepted) {
         ErrorCode = kSocketNegotiation;
         return false;
