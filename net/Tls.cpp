@@ -332,6 +332,7 @@ bool TTcpSocket::TlsFail(int code, const AnsiString& description) {
 }
 
 bool TTcpSocket::TlsWait(int sslError) {
+    if (DeadlineLeft() == 0) return false;
     int left = LimitedWait(TlsTimeoutMs);
     int ready = sslError == kErrorWantWrite ? platform::SocketWaitWritable(Handle, left)
                                             : platform::SocketWaitReadable(Handle, left);

@@ -40,6 +40,7 @@ void RunLookup(std::shared_ptr<Lookup> lookup, std::string name) {
 int ResolveHostV4Within(const std::string& name, std::vector<std::uint32_t>& addresses, int timeoutMs) {
     if (timeoutMs < 0) return ResolveHostV4(name, addresses);
     addresses.clear();
+    if (timeoutMs == 0) return kWsaTimedOut;
     auto lookup = std::make_shared<Lookup>();
     try {
         std::thread(RunLookup, lookup, name).detach();
