@@ -73,9 +73,8 @@ int SocketWaitWritable(SocketHandle handle, int timeoutMs);
 int SocketBytesWaiting(SocketHandle handle, unsigned long& count);
 
 // Socket options by their WinSock names. Linger sets SO_LINGER on with the value in seconds; 0 makes the
-// close abortive (a reset). ReceiveTimeout and SendTimeout are in milliseconds (0: none) and bound the
-// blocking calls of code that does not wait with SocketWaitReadable first (the TLS library).
-enum class SocketOption { ReceiveBuffer, SendBuffer, ReuseAddress, KeepAlive, NoDelay, Linger, ReceiveTimeout, SendTimeout };
+// close abortive (a reset).
+enum class SocketOption { ReceiveBuffer, SendBuffer, ReuseAddress, KeepAlive, NoDelay, Linger };
 int SocketGetOption(SocketHandle handle, SocketOption option, int& value);
 int SocketSetOption(SocketHandle handle, SocketOption option, int value);
 

@@ -107,8 +107,6 @@ int OptionName(SocketOption option, int& level) {
     case SocketOption::KeepAlive: return SO_KEEPALIVE;
     case SocketOption::NoDelay: level = IPPROTO_TCP; return TCP_NODELAY;
     case SocketOption::Linger: return SO_LINGER;
-    case SocketOption::ReceiveTimeout: return SO_RCVTIMEO;
-    case SocketOption::SendTimeout: return SO_SNDTIMEO;
     }
     return -1;
 }
@@ -300,10 +298,6 @@ int SocketSetOption(SocketHandle handle, SocketOption option, int value) {
         l.l_onoff = 1;
         l.l_linger = static_cast<decltype(l.l_linger)>(value);
         return Checked(::setsockopt(Fd(handle), level, name, &l, sizeof l));
-    }
-    if (option == SocketOption::ReceiveTimeout || option == SocketOption::SendTimeout) {
-        timeval limit{value / 1000, (value % 1000) * 1000};
-        return Checked(::setsockopt(Fd(handle), level, name, &limit, sizeof limit));
     }
     return Checked(::setsockopt(Fd(handle), level, name, &value, sizeof value));
 }

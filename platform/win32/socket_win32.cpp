@@ -33,8 +33,6 @@ int OptionName(SocketOption option, int& level) {
     case SocketOption::KeepAlive: return SO_KEEPALIVE;
     case SocketOption::NoDelay: level = IPPROTO_TCP; return TCP_NODELAY;
     case SocketOption::Linger: return SO_LINGER;
-    case SocketOption::ReceiveTimeout: return SO_RCVTIMEO;
-    case SocketOption::SendTimeout: return SO_SNDTIMEO;
     }
     return -1;
 }
