@@ -33,8 +33,6 @@ int OptionName(SocketOption option, int& level) {
     case SocketOption::KeepAlive: return SO_KEEPALIVE;
     case SocketOption::NoDelay: level = IPPROTO_TCP; return TCP_NODELAY;
     case SocketOption::Linger: return SO_LINGER;
-    case SocketOption::ReceiveTimeout: return SO_RCVTIMEO;
-    case SocketOption::SendTimeout: return SO_SNDTIMEO;
     }
     return -1;
 }
@@ -134,8 +132,29 @@ int SocketPeerName(SocketHandle handle, SockAddrIn& address) {
     return 0;
 }
 
-int SocketSend(SocketHandle handle, const void* data, int length) {
-    return ::send(Native(handle), static_cast<const char*>(data), length, 0);
+int SocketSend(SocketHandle handle, const void* data, int length, int timeoutMs) {
+    const auto* bytes = static_cast<const char*>(data);
+    if (timeoutMs < 0) return ::send(Native(handle), bytes, length, 0);
+    // WinSock 1.1 has no per-call flag for this: the socket is non-blocking for the duration.
+    u_long on = 1, off = 0;
+    if (::ioctlsocket(Native(handle), FIONBIO, &on) != 0) return -1;
+    const DWORD start = ::GetTickCount();
+    int done = 0, error = 0;
+    while (done < length) {
+        int sent = ::send(Native(handle), bytes + done, length - done, 0);
+        if (sent >= 0) {
+            done += sent;
+            continue;
+        }
+        error = WSAGetLastError();
+        if (error != WSAEWOULDBLOCK) break;
+        error = 0;
+        int left = timeoutMs - static_cast<int>(::GetTickCount() - start);
+        if (left <= 0 || SocketWaitWritable(handle, left) <= 0) break;
+    }
+    ::ioctlsocket(Native(handle), FIONBIO, &off);
+    if (done > 0 || length == 0) return done;
+    return Fail(error != 0 ? error : WSAETIMEDOUT);
 }
 
 int SocketReceive(SocketHandle handle, void* data, int length, bool peek) {
@@ -157,13 +176,21 @@ int SocketReceiveFrom(SocketHandle handle, void* data, int length, SockAddrIn& f
     return received;
 }
 
-int SocketWaitReadable(SocketHandle handle, int timeoutMs) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(Native(handle), &readable);
+namespace {
+
+int WaitFor(SocketHandle handle, bool writable, int timeoutMs) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(Native(handle), &set);
     timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    return ::select(0, &readable, nullptr, nullptr, timeoutMs < 0 ? nullptr : &limit);
+    return ::select(0, writable ? nullptr : &set, writable ? &set : nullptr, nullptr, timeoutMs < 0 ? nullptr : &limit);
 }
+
+}  // namespace
+
+int SocketWaitReadable(SocketHandle handle, int timeoutMs) { return WaitFor(handle, false, timeoutMs); }
+
+int SocketWaitWritable(SocketHandle handle, int timeoutMs) { return WaitFor(handle, true, timeoutMs); }
 
 int SocketBytesWaiting(SocketHandle handle, unsigned long& count) {
     u_long value = 0;
@@ -218,20 +245,6 @@ std::string ProtocolName(int protocol) {
 int ServicePort(const std::string& service, const std::string& protocol) {
     servent* entry = ::getservbyname(service.c_str(), protocol.c_str());
     return entry ? static_cast<std::uint16_t>(entry->s_port) : -1;
-}
-
-}  // namespace platform
-
-namespace platform {
-
-void* LoadSharedLibrary(const char* name) { return reinterpret_cast<void*>(::LoadLibraryA(name)); }
-
-void* SharedLibrarySymbol(void* library, const char* name) {
-    return library ? reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name)) : nullptr;
-}
-
-void FreeSharedLibrary(void* library) {
-    if (library) ::FreeLibrary(static_cast<HMODULE>(library));
 }
 
 }  // namespace platform
