@@ -2,10 +2,13 @@
 // drawn by their parents; DPI scaling; the message loop with the dialog keys.
 #include "toolkit/win32/Win32Backend.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <vector>
 
 #include "platform/message_box.h"
+#include "platform/win32/system_library.h"
 #include "toolkit/StdCtrls.h"
 
 namespace toolkit {
@@ -44,7 +47,7 @@ const DpiApi& Dpi() {
         a.getDpiForWindow = Proc<decltype(a.getDpiForWindow)>(user32, "GetDpiForWindow");
         a.adjustWindowRectExForDpi = Proc<decltype(a.adjustWindowRectExForDpi)>(user32, "AdjustWindowRectExForDpi");
         a.getSystemMetricsForDpi = Proc<decltype(a.getSystemMetricsForDpi)>(user32, "GetSystemMetricsForDpi");
-        a.getDpiForMonitor = Proc<decltype(a.getDpiForMonitor)>(LoadLibraryW(L"shcore.dll"), "GetDpiForMonitor");
+        a.getDpiForMonitor = platform::SystemFunction<decltype(a.getDpiForMonitor)>(L"shcore.dll", "GetDpiForMonitor");
         return a;
     }();
     return api;
@@ -58,7 +61,7 @@ void EnableDpiAwareness() {
             setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3))))     // per monitor
             return;
     }
-    if (auto setAwareness = Proc<HRESULT(WINAPI*)(int)>(LoadLibraryW(L"shcore.dll"), "SetProcessDpiAwareness")) {
+    if (auto setAwareness = platform::SystemFunction<HRESULT(WINAPI*)(int)>(L"shcore.dll", "SetProcessDpiAwareness")) {
         if (SUCCEEDED(setAwareness(2))) return;
     }
     if (auto setAware = Proc<BOOL(WINAPI*)()>(user32, "SetProcessDPIAware")) setAware();
@@ -762,7 +765,11 @@ std::unique_ptr<TBackend> CreateNativeBackend() { return std::make_unique<TWin32
 TWin32Backend::TWin32Backend() {
     static bool aware = false;
     if (!aware) {
+        // The manifest makes the process per-monitor aware from the start; the call is for systems that
+        // ignore it. The common controls of the manifest's version 6 draw with the system's visual style.
         EnableDpiAwareness();
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
         aware = true;
     }
     RegisterClasses();
