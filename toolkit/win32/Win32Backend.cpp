@@ -25,6 +25,7 @@ const wchar_t kOldProcProp[] = L"UfOldWndProc";
 const LPCWSTR kWaitCursor = MAKEINTRESOURCEW(32514);
 const LPCWSTR kArrowCursor = MAKEINTRESOURCEW(32512);
 const LPCWSTR kAppIcon = MAKEINTRESOURCEW(32512);
+const LPCWSTR kProgramIcon = MAKEINTRESOURCEW(1);  // the program's own, when its resources have one
 constexpr int kFirstControlId = 100;  // below are IDOK, IDCANCEL and friends of the dialog manager
 
 template <class T>
@@ -686,7 +687,8 @@ void RegisterClasses() {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, kArrowCursor);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.hIcon = LoadIconW(nullptr, kAppIcon);
+    wc.hIcon = LoadIconW(wc.hInstance, kProgramIcon);
+    if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, kAppIcon);
     wc.lpszClassName = kFormClass;
     RegisterClassExW(&wc);
     wc.hIcon = nullptr;
