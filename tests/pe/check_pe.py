@@ -31,7 +31,7 @@ SUPPORTED_OS = {
 }
 # Loaded when the dialog closes, not before its window shows.
 LOADED_ON_DEMAND = {"ws2_32.dll", "wsock32.dll", "shell32.dll", "version.dll"}
-MAX_RELEASE_SIZE = 1536 * 1024
+MAX_RELEASE_SIZE = 1_500_000
 
 problems = []
 
