@@ -56,12 +56,7 @@ wine reg query 'HKCU\Software\Quarnel\Velmora3' /v XMLPath 2>/dev/null | grep -q
 
 # ---- Remove it as a user does: the uninstaller, the dialog, a reason, the button ----------------------------
 wine "$unix_folder/Uninstall.exe" >"$tmp/uninstall.log" 2>&1 &
-window=
-for _ in $(seq 600); do
-  window=$(xdotool search --onlyvisible --name '^Uninstall$' 2>/dev/null | head -1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
+window=$(wait_for_window '^Uninstall$')
 if [ -z "$window" ]; then
   fail "the feedback dialog did not appear"
 else

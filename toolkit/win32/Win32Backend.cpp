@@ -57,6 +57,8 @@ const DpiApi& Dpi() {
 // Per-monitor awareness where Windows has it (10 1703+, then 8.1), else system awareness (Vista+).
 void EnableDpiAwareness() {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    // The manifest's setting has made the process aware where the system reads it; changing it fails.
+    if (auto isAware = Proc<BOOL(WINAPI*)()>(user32, "IsProcessDPIAware"); isAware && isAware()) return;
     if (auto setContext = Proc<BOOL(WINAPI*)(HANDLE)>(user32, "SetProcessDpiAwarenessContext")) {
         if (setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))) ||   // per monitor, v2
             setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3))))     // per monitor
@@ -768,7 +770,7 @@ TWin32Backend::TWin32Backend() {
     static bool aware = false;
     if (!aware) {
         // The manifest makes the process per-monitor aware from the start; the call is for systems that
-        // ignore it. The common controls of the manifest's version 6 draw with the system's visual style.
+        // ignore it. The common controls of the manifest's version 6 draw in the system's visual style.
         EnableDpiAwareness();
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
         InitCommonControlsEx(&controls);

@@ -1,7 +1,7 @@
 # Sourced by end-to-end scripts: wine_session TMP makes TMP/prefix a private copy of the build's Wine prefix
 # (system files hard-linked, the files Wine rewrites copied) and exports WINEPREFIX; without DISPLAY it
 # starts an Xvfb of its own (xvfb_pid, for the caller's cleanup). Links go to xdg-email / xdg-open as found
-# on PATH. Needs build and UF_WINE from ctest.
+# on PATH. Needs build and UF_WINE from ctest. wait_for_window finds a window by its title.
 wine_session() {
   local tmp=$1 build_prefix=$build/wineprefix
   [ -f "$build_prefix/system.reg" ] || WINEPREFIX=$build_prefix "$UF_WINE" cmd /c exit >/dev/null 2>&1
@@ -28,4 +28,16 @@ wine_session() {
     export DISPLAY=:$display
     for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
   fi
+}
+
+# wait_for_window TITLE-REGEX: prints the id of the first visible window whose title matches, waiting up to
+# 60 s; nothing when none appears.
+wait_for_window() {
+  local window= _
+  for _ in $(seq 600); do
+    window=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  echo "$window"
 }
