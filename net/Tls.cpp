@@ -132,7 +132,7 @@ TlsLibrary library;
 
 template <typename Fn>
 bool Bind(Fn& function, void* module, const char* name) {
-    function = reinterpret_cast<Fn>(platform::SharedLibrarySymbol(module, name));
+    function = platform::LibraryFunction<Fn>(module, name);
     return function != nullptr;
 }
 

@@ -11,70 +11,82 @@ constexpr DWORD kSearchApplicationDir = 0x00000200;  // LOAD_LIBRARY_SEARCH_APPL
 constexpr DWORD kSearchSystem32 = 0x00000800;        // LOAD_LIBRARY_SEARCH_SYSTEM32
 constexpr DWORD kSearchDefaultDirs = 0x00001000;     // LOAD_LIBRARY_SEARCH_DEFAULT_DIRS
 
-std::string ProgramFolder() {
-    char path[MAX_PATH];
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    std::string folder(path, length);
-    std::size_t slash = folder.find_last_of("\\/");
-    return slash == std::string::npos ? std::string() : folder.substr(0, slash);
+// Library and function names are ASCII.
+std::wstring Widened(const char* text) { return std::wstring(text, text + std::char_traits<char>::length(text)); }
+
+std::wstring FolderOf(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
 
-std::string SystemFolder() {
-    char path[MAX_PATH];
-    UINT length = ::GetSystemDirectoryA(path, MAX_PATH);
-    return length == 0 || length >= MAX_PATH ? std::string() : std::string(path, length);
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring() : FolderOf(std::wstring(path, length));
 }
 
-}  // namespace
+std::wstring SystemFolder() {
+    wchar_t path[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(path, length);
+}
 
-void* LoadSharedLibrary(const char* name) {
-    // The search flags keep the library's own dependencies to the same two folders.
-    HMODULE module = ::LoadLibraryExA(name, nullptr, kSearchApplicationDir | kSearchSystem32);
-    if (module || ::GetLastError() != ERROR_INVALID_PARAMETER) return module;
-    // A system without the flags: name the file by its full path in each of the two folders.
-    for (const std::string& folder : {ProgramFolder(), SystemFolder()}) {
+// NAME from the system folder, and first from the program's folder when PROGRAM_FOLDER_TOO. The search
+// flags keep the library's own dependencies to the same folders; a system that does not know them
+// (before the search-path update) gets the file by its full path in each folder in turn.
+HMODULE LoadFromTrustedFolders(const char* name, bool programFolderToo) {
+    const std::wstring file = Widened(name);
+    const DWORD flags = kSearchSystem32 | (programFolderToo ? kSearchApplicationDir : 0);
+    HMODULE module = LoadLibraryExW(file.c_str(), nullptr, flags);
+    if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+    for (const std::wstring& folder : {programFolderToo ? ProgramFolder() : std::wstring(), SystemFolder()}) {
         if (folder.empty()) continue;
-        std::string path = folder + "\\" + name;
-        module = ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+        module = LoadLibraryExW((folder + L'\\' + file).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
         if (module) return module;
     }
     return nullptr;
 }
 
+}  // namespace
+
+void* LoadSharedLibrary(const char* name) { return LoadFromTrustedFolders(name, true); }
+
+void* LoadSystemLibrary(const char* name) { return LoadFromTrustedFolders(name, false); }
+
 void* SharedLibrarySymbol(void* library, const char* name) {
-    return library ? reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name)) : nullptr;
+    return library ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name)) : nullptr;
 }
 
 void FreeSharedLibrary(void* library) {
-    if (library) ::FreeLibrary(static_cast<HMODULE>(library));
+    if (library) FreeLibrary(static_cast<HMODULE>(library));
+}
+
+void ExitForMissingFunction(const char* library, const char* name) {
+    const std::wstring message =
+        L"The system library " + Widened(library) + L" or its function " + Widened(name) + L" is missing.";
+    FatalAppExitW(0, message.c_str());
+    ExitProcess(1);  // not reached: FatalAppExit ends the process
 }
 
 void RestrictLibrarySearch() {
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    auto setDefault = SystemFunction<BOOL(WINAPI*)(DWORD)>("kernel32.dll", "SetDefaultDllDirectories");
     if (setDefault && setDefault(kSearchDefaultDirs)) return;
     // Without it, at least the current folder leaves the search.
-    ::SetDllDirectoryA("");
+    SetDllDirectoryA("");
 }
 
 bool SystemRootCertificates(std::vector<std::string>& certificates) {
     certificates.clear();
     // crypt32 only for the rare TLS connection, not at every start.
-    HMODULE crypt32 = static_cast<HMODULE>(LoadSharedLibrary("crypt32.dll"));
-    if (!crypt32) return true;
-    auto open = reinterpret_cast<decltype(&::CertOpenSystemStoreA)>(SharedLibrarySymbol(crypt32, "CertOpenSystemStoreA"));
-    auto next = reinterpret_cast<decltype(&::CertEnumCertificatesInStore)>(
-        SharedLibrarySymbol(crypt32, "CertEnumCertificatesInStore"));
-    auto close = reinterpret_cast<decltype(&::CertCloseStore)>(SharedLibrarySymbol(crypt32, "CertCloseStore"));
+    void* crypt32 = LoadSystemLibrary("crypt32.dll");
+    auto open = LibraryFunction<decltype(&CertOpenSystemStoreA)>(crypt32, "CertOpenSystemStoreA");
+    auto next = LibraryFunction<decltype(&CertEnumCertificatesInStore)>(crypt32, "CertEnumCertificatesInStore");
+    auto close = LibraryFunction<decltype(&CertCloseStore)>(crypt32, "CertCloseStore");
     HCERTSTORE store = open && next && close ? open(0, "ROOT") : nullptr;
-    if (store) {
-        for (PCCERT_CONTEXT c = next(store, nullptr); c; c = next(store, c))
-            certificates.emplace_back(reinterpret_cast<const char*>(c->pbCertEncoded), c->cbCertEncoded);
-        close(store, 0);
-    }
-    FreeSharedLibrary(crypt32);
+    if (!store) return true;
+    for (PCCERT_CONTEXT c = next(store, nullptr); c; c = next(store, c))
+        certificates.emplace_back(reinterpret_cast<const char*>(c->pbCertEncoded), c->cbCertEncoded);
+    close(store, 0);
     return true;
 }
 

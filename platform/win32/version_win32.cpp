@@ -2,15 +2,15 @@
 
 #include <windows.h>
 
-#include "platform/win32/system_library.h"
+#include "platform/shared_library.h"
 
 namespace platform {
 
 uint32_t ReadKernelVersionHigh() {
     // version.dll is needed only here, and only on the Windows 95 family.
-    static const auto getSize = SystemFunction<decltype(&GetFileVersionInfoSizeA)>(L"version.dll", "GetFileVersionInfoSizeA");
-    static const auto getInfo = SystemFunction<decltype(&GetFileVersionInfoA)>(L"version.dll", "GetFileVersionInfoA");
-    static const auto queryValue = SystemFunction<decltype(&VerQueryValueA)>(L"version.dll", "VerQueryValueA");
+    static const auto getSize = SystemFunction<decltype(&GetFileVersionInfoSizeA)>("version.dll", "GetFileVersionInfoSizeA");
+    static const auto getInfo = SystemFunction<decltype(&GetFileVersionInfoA)>("version.dll", "GetFileVersionInfoA");
+    static const auto queryValue = SystemFunction<decltype(&VerQueryValueA)>("version.dll", "VerQueryValueA");
     if (!getSize || !getInfo || !queryValue) return 0;
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     if (!kernel) return 0;

@@ -2,7 +2,7 @@
 
 #include <type_traits>
 
-#include "platform/win32/system_library.h"
+#include "platform/shared_library.h"
 
 namespace platform {
 
@@ -10,7 +10,7 @@ const WinsockApi& Winsock() {
     static const WinsockApi api = [] {
         WinsockApi a;
         auto bind = [](auto& function, const char* name) {
-            function = RequiredSystemFunction<std::remove_reference_t<decltype(function)>>(L"wsock32.dll", name);
+            function = RequiredSystemFunction<std::remove_reference_t<decltype(function)>>("wsock32.dll", name);
         };
         bind(a.WSAStartup, "WSAStartup");
         bind(a.WSACleanup, "WSACleanup");

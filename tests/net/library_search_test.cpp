@@ -1,5 +1,6 @@
 // Windows only: the TLS libraries are looked for in the program's folder and the system folder, never in
-// the current folder or on PATH, where an uninstaller's temporary folder may hold a planted DLL.
+// the current folder or on PATH, where an uninstaller's temporary folder may hold a planted DLL; system
+// libraries only in the system folder.
 #ifdef _WIN32
 #include <gtest/gtest.h>
 
@@ -78,6 +79,20 @@ TEST(LibrarySearch, TlsLibraryOnlyFromProgramOrSystemFolder) {
     ::SetEnvironmentVariableA("PATH", std::string(oldPath, oldPathLength).c_str());
     std::error_code ignored;
     fs::remove_all(temp, ignored);
+}
+
+TEST(LibrarySearch, SystemLibraryOnlyFromSystemFolder) {
+    // The probe lies in the program's folder under a name the system folder lacks.
+    ::SetEnvironmentVariableA("UF_PLANTED_PROBE", nullptr);
+    EXPECT_EQ(platform::LoadSystemLibrary("uf_planted_probe.dll"), nullptr);
+    EXPECT_FALSE(ProbeLoaded());
+    void* probe = platform::LoadSharedLibrary("uf_planted_probe.dll");
+    EXPECT_NE(probe, nullptr);
+    EXPECT_TRUE(ProbeLoaded());
+    platform::FreeSharedLibrary(probe);
+
+    EXPECT_NE(platform::SystemFunction<decltype(&::GetTickCount)>("kernel32.dll", "GetTickCount"), nullptr);
+    EXPECT_EQ(platform::SystemFunction<decltype(&::GetTickCount)>("kernel32.dll", "NoSuchFunction"), nullptr);
 }
 
 }  // namespace

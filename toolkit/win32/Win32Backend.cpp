@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/message_box.h"
-#include "platform/win32/system_library.h"
+#include "platform/shared_library.h"
 #include "toolkit/StdCtrls.h"
 
 namespace toolkit {
@@ -28,11 +28,6 @@ const LPCWSTR kAppIcon = MAKEINTRESOURCEW(32512);
 const LPCWSTR kProgramIcon = MAKEINTRESOURCEW(1);  // the program's own, when its resources have one
 constexpr int kFirstControlId = 100;  // below are IDOK, IDCANCEL and friends of the dialog manager
 
-template <class T>
-T Proc(HMODULE module, const char* name) {
-    return module ? reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
-}
-
 // The DPI functions of later Windows versions, found at run time so that the program starts on older ones.
 struct DpiApi {
     UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;
@@ -44,11 +39,13 @@ struct DpiApi {
 const DpiApi& Dpi() {
     static const DpiApi api = [] {
         DpiApi a;
-        HMODULE user32 = GetModuleHandleW(L"user32.dll");
-        a.getDpiForWindow = Proc<decltype(a.getDpiForWindow)>(user32, "GetDpiForWindow");
-        a.adjustWindowRectExForDpi = Proc<decltype(a.adjustWindowRectExForDpi)>(user32, "AdjustWindowRectExForDpi");
-        a.getSystemMetricsForDpi = Proc<decltype(a.getSystemMetricsForDpi)>(user32, "GetSystemMetricsForDpi");
-        a.getDpiForMonitor = platform::SystemFunction<decltype(a.getDpiForMonitor)>(L"shcore.dll", "GetDpiForMonitor");
+        void* user32 = platform::LoadSystemLibrary("user32.dll");
+        a.getDpiForWindow = platform::LibraryFunction<decltype(a.getDpiForWindow)>(user32, "GetDpiForWindow");
+        a.adjustWindowRectExForDpi =
+            platform::LibraryFunction<decltype(a.adjustWindowRectExForDpi)>(user32, "AdjustWindowRectExForDpi");
+        a.getSystemMetricsForDpi =
+            platform::LibraryFunction<decltype(a.getSystemMetricsForDpi)>(user32, "GetSystemMetricsForDpi");
+        a.getDpiForMonitor = platform::SystemFunction<decltype(a.getDpiForMonitor)>("shcore.dll", "GetDpiForMonitor");
         return a;
     }();
     return api;
@@ -56,18 +53,19 @@ const DpiApi& Dpi() {
 
 // Per-monitor awareness where Windows has it (10 1703+, then 8.1), else system awareness (Vista+).
 void EnableDpiAwareness() {
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    void* user32 = platform::LoadSystemLibrary("user32.dll");
     // The manifest's setting has made the process aware where the system reads it; changing it fails.
-    if (auto isAware = Proc<BOOL(WINAPI*)()>(user32, "IsProcessDPIAware"); isAware && isAware()) return;
-    if (auto setContext = Proc<BOOL(WINAPI*)(HANDLE)>(user32, "SetProcessDpiAwarenessContext")) {
+    auto isAware = platform::LibraryFunction<BOOL(WINAPI*)()>(user32, "IsProcessDPIAware");
+    if (isAware && isAware()) return;
+    if (auto setContext = platform::LibraryFunction<BOOL(WINAPI*)(HANDLE)>(user32, "SetProcessDpiAwarenessContext")) {
         if (setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))) ||   // per monitor, v2
             setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3))))     // per monitor
             return;
     }
-    if (auto setAwareness = platform::SystemFunction<HRESULT(WINAPI*)(int)>(L"shcore.dll", "SetProcessDpiAwareness")) {
+    if (auto setAwareness = platform::SystemFunction<HRESULT(WINAPI*)(int)>("shcore.dll", "SetProcessDpiAwareness")) {
         if (SUCCEEDED(setAwareness(2))) return;
     }
-    if (auto setAware = Proc<BOOL(WINAPI*)()>(user32, "SetProcessDPIAware")) setAware();
+    if (auto setAware = platform::LibraryFunction<BOOL(WINAPI*)()>(user32, "SetProcessDPIAware")) setAware();
 }
 
 int ScreenDpi() {
