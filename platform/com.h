@@ -1,8 +1,9 @@
 #pragma once
-// Interface plumbing: IUnknown, HRESULT, interface identifiers and the error-information calls
-// (CreateErrorInfo, SetErrorInfo, GetErrorInfo) with BSTR text. Windows uses the real COM declarations
-// from ole32/oleaut32; Linux gets the same declarations here, with the error information kept in a
-// record per thread, so that the interface objects are written once for both targets.
+// Interface plumbing: IUnknown, HRESULT, interface identifiers, the error-information calls
+// (CreateErrorInfo, SetErrorInfo, GetErrorInfo) and BSTR text. Windows uses the real COM declarations and
+// OLE Automation's error records, loaded at the first error rather than with the program; Linux gets the
+// same declarations here, with the error information kept in a record per thread, so that the interface
+// objects are written once for both targets.
 #include "platform/codepage.h"
 
 #include <cstdint>
@@ -10,9 +11,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#include <objbase.h>
+#include <unknwn.h>
 #include <oaidl.h>
-#include <oleauto.h>
 #else
 
 using HRESULT = std::int32_t;
@@ -21,7 +21,7 @@ using DWORD = std::uint32_t;
 using OLECHAR = char16_t;
 using LPOLESTR = OLECHAR*;
 using LPCOLESTR = const OLECHAR*;
-// Length-prefixed UTF-16 text owned by whoever receives it; freed with SysFreeString.
+// Length-prefixed UTF-16 text owned by whoever receives it (see WideToBStr below).
 using BSTR = OLECHAR*;
 
 struct GUID {
@@ -85,10 +85,21 @@ struct ICreateErrorInfo : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD helpContext) = 0;
 };
 
-BSTR SysAllocString(const OLECHAR* text);
-BSTR SysAllocStringLen(const OLECHAR* text, unsigned length);
-void SysFreeString(BSTR text);
-unsigned SysStringLen(BSTR text);
+#endif
+
+namespace platform {
+
+// The texts this program's interfaces hand out are BSTRs in the system's layout (a 32-bit byte count,
+// then the UTF-16 characters and a zero) that the program allocates itself on every target, so that
+// reading a setting needs no OLE library. They are freed with FreeBStr, never with the system's
+// SysFreeString; the one BSTR the system hands out, an error record's description, stays inside
+// ErrorDescription.
+
+// A new BSTR holding the text, owned by the receiver; null when memory runs out.
+BSTR WideToBStr(std::u16string_view text);
+void FreeBStr(BSTR text);
+// A BSTR's text; a null BSTR is the empty text.
+WideString BStrToWide(BSTR text);
 
 // A new, empty error record with one reference for the caller.
 HRESULT CreateErrorInfo(ICreateErrorInfo** record);
@@ -97,21 +108,8 @@ HRESULT SetErrorInfo(ULONG reserved, IErrorInfo* record);
 // Hands the calling thread's current record to the caller and clears it: S_OK with the record, S_FALSE
 // with none when there is no record.
 HRESULT GetErrorInfo(ULONG reserved, IErrorInfo** record);
-
-#endif
-
-namespace platform {
-
-// A BSTR's text; a null BSTR is the empty text.
-inline WideString BStrToWide(BSTR text) {
-    if (!text) return {};
-    return WideString(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
-}
-
-// A new BSTR holding the text, owned by the receiver; null when memory runs out.
-inline BSTR WideToBStr(std::u16string_view text) {
-    return SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), unsigned(text.size()));
-}
+// The record's description; empty when it has none.
+WideString ErrorDescription(IErrorInfo& record);
 
 // The system's description of a status code, as ANSI text without a trailing line break; a generic text
 // naming the code in hexadecimal when the system has none.

@@ -88,9 +88,9 @@ void ReportSwallowedError(const char* where, const std::exception_ptr& error) no
 HRESULT RecordSafeCallError(const std::exception_ptr& error) noexcept {
     HRESULT status = E_UNEXPECTED;
     ICreateErrorInfo* record = nullptr;
-    if (FAILED(CreateErrorInfo(&record)) || !record) {
+    if (FAILED(platform::CreateErrorInfo(&record)) || !record) {
         // A record left from an earlier failure must not be taken for this one's.
-        SetErrorInfo(0, nullptr);
+        platform::SetErrorInfo(0, nullptr);
         return status;
     }
     record->SetGUID(IID_IUnknown);
@@ -112,10 +112,10 @@ HRESULT RecordSafeCallError(const std::exception_ptr& error) noexcept {
     }
     IErrorInfo* info = nullptr;
     if (SUCCEEDED(record->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info))) && info) {
-        SetErrorInfo(0, info);
+        platform::SetErrorInfo(0, info);
         info->Release();
     } else {
-        SetErrorInfo(0, nullptr);
+        platform::SetErrorInfo(0, nullptr);
     }
     record->Release();
     return status;
@@ -124,12 +124,8 @@ HRESULT RecordSafeCallError(const std::exception_ptr& error) noexcept {
 void RaiseStatus(HRESULT status) {
     AnsiString message;
     IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) == S_OK && info) {
-        BSTR description = nullptr;
-        if (SUCCEEDED(info->GetDescription(&description))) {
-            message = platform::WideToAnsi(platform::BStrToWide(description));
-            SysFreeString(description);
-        }
+    if (platform::GetErrorInfo(0, &info) == S_OK && info) {
+        message = platform::WideToAnsi(platform::ErrorDescription(*info));
         info->Release();
     }
     if (message.empty()) message = platform::StatusText(status);

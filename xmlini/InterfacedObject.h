@@ -5,7 +5,7 @@
 // Callee side: every interface operation after QueryInterface/AddRef/Release returns an HRESULT and hands
 // its result through a last out-parameter. Its body runs inside SafeCall, which turns any exception into
 // a failure status (0x8000FFFF, or the negative code of an EOleSysError) and records the exception's
-// message as the thread's error information (CreateErrorInfo/SetErrorInfo).
+// message as the thread's error information (platform::CreateErrorInfo/SetErrorInfo).
 //
 // Caller side: CheckAutoResult turns a negative status back into an exception (EOleSysError) whose message
 // is the recorded description and whose error code is the status. TInterfacePtr holds interface references
@@ -234,10 +234,10 @@ public:
     TBStr() noexcept = default;
     TBStr(const TBStr&) = delete;
     TBStr& operator=(const TBStr&) = delete;
-    ~TBStr() { SysFreeString(text_); }
+    ~TBStr() { platform::FreeBStr(text_); }
 
     BSTR* Receive() noexcept {
-        SysFreeString(text_);
+        platform::FreeBStr(text_);
         text_ = nullptr;
         return &text_;
     }

@@ -3,29 +3,16 @@
 
 #include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 
+namespace platform {
 namespace {
-
-// A BSTR points just past a 32-bit byte count; the text is NUL-terminated as well.
-BSTR AllocBStr(const OLECHAR* text, unsigned length) {
-    auto* block = static_cast<std::uint32_t*>(std::malloc(sizeof(std::uint32_t) + (size_t(length) + 1) * sizeof(OLECHAR)));
-    if (!block) return nullptr;
-    block[0] = length * sizeof(OLECHAR);
-    auto* chars = reinterpret_cast<OLECHAR*>(block + 1);
-    if (text && length) std::memcpy(chars, text, length * sizeof(OLECHAR));
-    else if (length) std::memset(chars, 0, length * sizeof(OLECHAR));
-    chars[length] = 0;
-    return chars;
-}
 
 HRESULT CopyOut(const WideString& text, BSTR* out) {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (text.empty()) return S_OK;  // OLE hands out none for a text that was never set
-    *out = AllocBStr(text.data(), unsigned(text.size()));
+    *out = WideToBStr(text);
     return *out ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -93,24 +80,6 @@ thread_local CurrentRecord current;
 
 }  // namespace
 
-BSTR SysAllocString(const OLECHAR* text) {
-    if (!text) return nullptr;
-    unsigned length = 0;
-    while (text[length]) ++length;
-    return AllocBStr(text, length);
-}
-
-BSTR SysAllocStringLen(const OLECHAR* text, unsigned length) { return AllocBStr(text, length); }
-
-void SysFreeString(BSTR text) {
-    if (text) std::free(reinterpret_cast<std::uint32_t*>(text) - 1);
-}
-
-unsigned SysStringLen(BSTR text) {
-    if (!text) return 0;
-    return reinterpret_cast<std::uint32_t*>(text)[-1] / sizeof(OLECHAR);
-}
-
 HRESULT CreateErrorInfo(ICreateErrorInfo** record) {
     if (!record) return E_INVALIDARG;
     *record = new (std::nothrow) ErrorRecord();
@@ -133,7 +102,13 @@ HRESULT GetErrorInfo(ULONG reserved, IErrorInfo** record) {
     return *record ? S_OK : S_FALSE;
 }
 
-namespace platform {
+WideString ErrorDescription(IErrorInfo& record) {
+    BSTR description = nullptr;
+    if (FAILED(record.GetDescription(&description))) return {};
+    WideString text = BStrToWide(description);
+    FreeBStr(description);
+    return text;
+}
 
 AnsiString StatusText(HRESULT status) {
     switch (static_cast<std::uint32_t>(status)) {

@@ -1,9 +1,49 @@
-// The error-information calls are the system's own (oleaut32); only the status texts are ours to fetch.
+// The error records are OLE Automation's (oleaut32), loaded at the first call: the program needs them
+// only when an interface operation fails, and its window should not wait for OLE at every start. Were
+// the library missing, an error would travel without its description, as when a record cannot be made.
 #include "platform/com.h"
+
+#include <oleauto.h>
 
 #include <cstdio>
 
+#include "platform/shared_library.h"
+
 namespace platform {
+namespace {
+
+constexpr char kOleAutomation[] = "oleaut32.dll";
+
+}  // namespace
+
+HRESULT CreateErrorInfo(ICreateErrorInfo** record) {
+    static const auto create = SystemFunction<decltype(&::CreateErrorInfo)>(kOleAutomation, "CreateErrorInfo");
+    if (!record) return E_INVALIDARG;
+    *record = nullptr;
+    return create ? create(record) : E_NOTIMPL;
+}
+
+HRESULT SetErrorInfo(ULONG reserved, IErrorInfo* record) {
+    static const auto set = SystemFunction<decltype(&::SetErrorInfo)>(kOleAutomation, "SetErrorInfo");
+    return set ? set(reserved, record) : E_NOTIMPL;
+}
+
+HRESULT GetErrorInfo(ULONG reserved, IErrorInfo** record) {
+    static const auto get = SystemFunction<decltype(&::GetErrorInfo)>(kOleAutomation, "GetErrorInfo");
+    if (!record) return E_INVALIDARG;
+    *record = nullptr;
+    return get ? get(reserved, record) : S_FALSE;
+}
+
+WideString ErrorDescription(IErrorInfo& record) {
+    // The system's record hands out the system's BSTR, which only the system's SysFreeString may free.
+    static const auto free = SystemFunction<decltype(&::SysFreeString)>(kOleAutomation, "SysFreeString");
+    BSTR description = nullptr;
+    if (FAILED(record.GetDescription(&description)) || !description) return {};
+    WideString text = BStrToWide(description);
+    if (free) free(description);
+    return text;
+}
 
 AnsiString StatusText(HRESULT status) {
     char* buffer = nullptr;

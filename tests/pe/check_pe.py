@@ -29,8 +29,8 @@ SUPPORTED_OS = {
     "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  # 8.1
     "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  # 10 and 11
 }
-# Loaded when the dialog closes, not before its window shows.
-LOADED_ON_DEMAND = {"ws2_32.dll", "wsock32.dll", "shell32.dll", "version.dll"}
+# Loaded when the dialog closes or an interface call fails, not before its window shows.
+LOADED_ON_DEMAND = {"ws2_32.dll", "wsock32.dll", "shell32.dll", "version.dll", "ole32.dll", "oleaut32.dll"}
 MAX_RELEASE_SIZE = 1_500_000
 
 problems = []

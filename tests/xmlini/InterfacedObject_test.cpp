@@ -107,11 +107,9 @@ struct Recorded {
 Recorded TakeRecord() {
     Recorded result;
     IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || !info) return result;
+    if (platform::GetErrorInfo(0, &info) != S_OK || !info) return result;
     result.present = true;
-    TBStr description;
-    info->GetDescription(description.Receive());
-    result.description = description.Value();
+    result.description = platform::ErrorDescription(*info);
     info->GetGUID(&result.guid);
     info->GetHelpContext(&result.helpContext);
     info->Release();
