@@ -32,7 +32,10 @@ void WriteFileAtomically(std::string_view path, std::string_view bytes);
 // Removes a file; false when it did not exist or could not be removed.
 bool RemoveFile(std::string_view path);
 
-// The system's description of an error number: strerror on Linux, FormatMessageA on Windows.
+// The description of an error number that the platform's own calls report: on Windows a Win32 error code
+// (GetLastError, a registry function's result; FormatMessageA), on Linux errno (strerror). What a C
+// library call leaves in errno is no Win32 code on Windows (EACCES 13 is ERROR_INVALID_DATA there): it
+// takes std::strerror on every target.
 AnsiString SystemErrorText(int code);
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "platform/shared_library.h"
+#include "platform/win32/system_message.h"
 
 namespace platform {
 namespace {
@@ -46,14 +47,8 @@ WideString ErrorDescription(IErrorInfo& record) {
 }
 
 AnsiString StatusText(HRESULT status) {
-    char* buffer = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, DWORD(status), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    AnsiString text;
-    if (length && buffer) text.assign(buffer, length);
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ' || text.back() == '.'))
-        text.pop_back();
+    AnsiString text = win32::SystemMessage(DWORD(status));
+    if (!text.empty() && text.back() == '.') text.pop_back();
     if (text.empty()) {
         char fallback[64];
         std::snprintf(fallback, sizeof fallback, "Error 0x%08X", static_cast<unsigned>(status));

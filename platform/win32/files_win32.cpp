@@ -2,6 +2,7 @@
 
 #include "platform/replace_file.h"
 #include "platform/win32/handle.h"
+#include "platform/win32/system_message.h"
 
 #include <windows.h>
 
@@ -73,14 +74,7 @@ bool RemoveFile(std::string_view path) {
 }
 
 AnsiString SystemErrorText(int code) {
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        DWORD(code), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), reinterpret_cast<char*>(&buffer), 0, nullptr);
-    AnsiString text;
-    if (length && buffer) text.assign(buffer, length);
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
+    const AnsiString text = win32::SystemMessage(DWORD(code));
     return text.empty() ? "System error " + std::to_string(code) + "." : text;
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -51,16 +52,35 @@ TEST_F(Files, MissingFilesAndFoldersAreToldApart) {
     EXPECT_FALSE(FileExists(base_)) << "a folder is not a file";
     EXPECT_FALSE(FileExists(""));
     EXPECT_TRUE(DirectoryExists(base_));
-    try {
-        ReadWholeFile(Path("none.txt"));
-        FAIL() << "no error";
-    } catch (const EInOutError& e) {
-        EXPECT_EQ(e.Code(), 2);  // ENOENT and ERROR_FILE_NOT_FOUND alike
-    }
     EXPECT_FALSE(RemoveFile(Path("none.txt")));
     WriteFileAtomically(Path("x"), "x");
     EXPECT_TRUE(RemoveFile(Path("x")));
     EXPECT_FALSE(FileExists(Path("x")));
+}
+
+// The error number is the platform's own kind (GetLastError on Windows, errno on Linux), and the message
+// ends in the system's text for that number.
+TEST_F(Files, ReadErrorsCarryThePlatformsCodeAndItsText) {
+#ifdef _WIN32
+    const int folderCode = 5;  // ERROR_ACCESS_DENIED: a folder does not open as a file
+#else
+    const int folderCode = EISDIR;  // it opens, but does not read
+#endif
+    const struct {
+        std::string path;
+        int code;
+    } cases[] = {{Path("none.txt"), 2}, {base_, folderCode}};  // 2: ENOENT and ERROR_FILE_NOT_FOUND alike
+    for (const auto& c : cases) {
+        try {
+            ReadWholeFile(c.path);
+            ADD_FAILURE() << "no error for " << c.path;
+        } catch (const EInOutError& e) {
+            EXPECT_EQ(e.Code(), c.code) << c.path;
+            const std::string text = SystemErrorText(c.code);
+            EXPECT_EQ(text.find("System error"), std::string::npos) << "no system text for " << c.code;
+            EXPECT_TRUE(e.Message().ends_with("\": " + text)) << e.Message();
+        }
+    }
 }
 
 TEST_F(Files, CreateDirectoriesMakesEveryMissingLevel) {
