@@ -8,12 +8,12 @@ set -uo pipefail
 source=$(cd "$(dirname "$0")/../.." && pwd)
 reports=${1:-20000} concurrency=${2:-32}
 
-. "$source/tests/e2e/lib/stat_server.bash"
+. "$source/tests/e2e/lib/session.bash"
 missing=$(stat_missing)
 [ -z "$missing" ] || { echo "bench: $missing (scripts/setup installs it)"; exit 1; }
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/uf-stat-bench.XXXXXX")
 pg_dir=
-trap '[ -n "$pg_dir" ] && php "$source/bench/stat/pg_cluster.php" stop "$pg_dir"; stat_cleanup' EXIT
+trap '[ -n "$pg_dir" ] && php "$source/bench/stat/pg_cluster.php" stop "$pg_dir"; e2e_cleanup' EXIT
 
 # All reports come from 127.0.0.1: no rate limit for this run.
 settings=$tmp/stats.conf

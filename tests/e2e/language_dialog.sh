@@ -13,25 +13,20 @@
 set -uo pipefail
 target=${UF_TARGET:?} build=${UF_BUILD:?} source=${UF_SOURCE:?}
 
-skip() { echo "skipped: $*"; exit 77; }
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-
-. "$source/tests/e2e/lib/stat_server.bash"
+. "$source/tests/e2e/lib/session.bash"
 missing=$(stat_missing)
 [ -z "$missing" ] || skip "$missing"
 if [ "$target" = windows ]; then
   prog=$build/bin/UninstallFeedback.exe
-  for tool in wine xdotool import; do command -v $tool >/dev/null || skip "$tool is not installed"; done
-  [ -n "${DISPLAY:-}" ] || command -v Xvfb >/dev/null || skip "no DISPLAY and no Xvfb"
+  missing=$(wine_missing import)
+  [ -z "$missing" ] || skip "$missing"
 else
   prog=$build/bin/uninstall-feedback
 fi
 [ -f "$prog" ] || skip "$prog is not built"
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/uf-language-e2e.XXXXXX")
-dialog_pid=
-trap '[ -n "$dialog_pid" ] && kill "$dialog_pid" 2>/dev/null; stat_cleanup' EXIT
+trap e2e_cleanup EXIT
 
 printf 'UNINSTALL_STATS_DATA=%s\n' "$tmp/stats" >"$tmp/stats.conf"
 start_stat_server "$tmp/stats.conf" || { echo "FAILED: the statistics server did not start"; exit 1; }
@@ -61,16 +56,13 @@ expect_reason() {
 
 # ---- The product's profile: folders, settings file, language files --------------------------------
 
-mkdir -p "$tmp/home" "$tmp/Data" "$tmp/XML/Lang" "$tmp/fakebin"
+mkdir -p "$tmp/home" "$tmp/Data" "$tmp/XML/Lang"
 cp -R "$source/lang/." "$tmp/XML/Lang/"
 settings() {
   printf '<?xml version="1.0"?>\r\n<Options>\r\n  <Advanced Language="%s" />\r\n</Options>\r\n' "$1" >"$tmp/Data/Desktop.xml"
 }
 # The mail link must not reach a real desktop when something goes wrong.
-for opener in xdg-open xdg-email; do
-  printf '#!/bin/sh\necho "%s $*" >>"%s/opened.log"\n' "$opener" "$tmp" >"$tmp/fakebin/$opener"
-  chmod +x "$tmp/fakebin/$opener"
-done
+fake_openers "$tmp/fakebin" "$tmp/opened.log"
 export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config XDG_STATE_HOME=$tmp/home/.local/state
 export UNINSTALL_XML_LOG=$tmp/XML_Log.txt PATH=$tmp/fakebin:$PATH
 unset LANGUAGE LC_MESSAGES LC_CTYPE
@@ -133,11 +125,8 @@ if [ "$target" = linux ]; then
   grep -qxF "Why have you made up your mind to remove My Product?" "$tmp/dialog.out" || fail "not English"
   expect_reason "Too expensive" 1252 4 English ""
 else
-  stat_wine_prefix "$build" || skip "no Wine prefix in $build"
   # The Russian user: locale 1049 and code page 1251 come from the Unix locale.
-  export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
-  stat_display
-  stat_wine_openers "$tmp/fakebin" || fail "cannot point winebrowser at the fake openers"
+  wine_session "$build" "$tmp/fakebin" ru_RU.UTF-8 || exit 1
   # Wine draws the frame itself (there is no window manager), so the photograph shows the title bar.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
   key='HKCU\Software\Quarnel\Velmora3'
@@ -147,35 +136,20 @@ else
 
   UNINSTALL_STAT_HOST=127.0.0.1:$port wine "$prog" My_Product >"$tmp/dialog.out" 2>&1 &
   dialog_pid=$!
-  window=
-  for _ in $(seq 300); do
-    window=$(xdotool search --onlyvisible --name '^Удаление$' 2>/dev/null | head -1)
-    [ -n "$window" ] && break
-    kill -0 "$dialog_pid" 2>/dev/null || break
-    sleep 0.2
-  done
+  window=$(wait_for_window '^Удаление$' $dialog_pid)
   if [ -z "$window" ]; then
     fail "no window titled Удаление (windows now: $(xdotool search --onlyvisible --name . getwindowname %@ 2>/dev/null | tr '\n' '|'))"
   else
     sleep 2  # let it paint
-    mkdir -p "$build/screenshots"
-    shot=$build/screenshots/dialog-russian.png
-    import -window "$window" "$shot" || import -window root "$shot"
-    echo "screenshot: $shot"
-    # The client area (422 x 287 at 96 dpi) sits inside the frame Wine draws: equal borders, title on top.
-    eval "$(xdotool getwindowgeometry --shell "$window")"
-    border=$(( (WIDTH - 422) / 2 ))
-    top=$(( HEIGHT - 287 - border ))
-    click() { xdotool mousemove --window "$window" $((border + $1)) $((top + $2)) click 1; sleep 0.5; }
-    click 30 $((64 + 12 + 5 * 24))  # the sixth reason's button
-    click 365 264                   # bnDelete
-    for _ in $(seq 300); do kill -0 "$dialog_pid" 2>/dev/null || break; sleep 0.2; done
-    if kill -0 "$dialog_pid" 2>/dev/null; then
+    photograph "$window" "$build/screenshots/dialog-russian.png"
+    click_client "$window" 30 $((64 + 12 + 5 * 24))  # the sixth reason's button
+    sleep 0.5
+    click_client "$window" 365 264                   # bnDelete
+    if ! wait_for_exit $dialog_pid; then
       fail "the dialog did not close on its button"
     else
       wait "$dialog_pid"; rc=$?
       [ $rc -eq 0 ] || fail "the program ended with $rc"
-      dialog_pid=
       [ "$(stat_report_count)" = 1 ] || fail "expected one report, the collector has $(stat_report_count)"
       expect_reason "Переход на новую версию" 1251 5 Russian ""
     fi

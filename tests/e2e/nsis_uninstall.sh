@@ -2,45 +2,36 @@
 # End to end, the way the program runs in the field: the stand-in product Velmora (installer/velmora.nsi)
 # is built with makensis, installed silently under Wine into a chosen folder, and removed with its
 # uninstaller, which runs the feedback dialog from the product's folder and waits for it. The dialog is
-# answered with xdotool; then the product's files and registry key must be gone and the report must have
-# gone out. The statistics host is one variable below: a loopback port nobody listens on, so the report
-# ends in the mail link, which Wine hands to a fake xdg-open / xdg-email that records it.
+# answered with xdotool; then the product's files and registry key must be gone, and the statistics
+# collector (server/, behind nginx and PHP-FPM on loopback) must have stored the report: no mail link.
 set -uo pipefail
 target=${UF_TARGET:?} build=${UF_BUILD:?} source=${UF_SOURCE:?}
 [ "$target" = windows ] || { echo "skipped: the installer is a Windows program"; exit 77; }
-for tool in makensis wine xdotool; do command -v $tool >/dev/null || { echo "skipped: no $tool"; exit 77; }; done
+. "$source/tests/e2e/lib/session.bash"
+missing=$(stat_missing)
+[ -z "$missing" ] || skip "$missing"
+missing=$(wine_missing makensis)
+[ -z "$missing" ] || skip "$missing"
 program=$build/bin/UninstallFeedback.exe
 [ -f "$program" ] || { echo "FAILED: $program is not built"; exit 1; }
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/uf-nsis-e2e.XXXXXX")
-xvfb_pid=
-cleanup() {
-  [ -d "$tmp/prefix" ] && WINEPREFIX=$tmp/prefix wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
+trap e2e_cleanup EXIT
 
-# Nobody listens here; the collector's address once it answers.
-closed_port=9
-stat_host=127.0.0.1:$closed_port
+printf 'UNINSTALL_STATS_DATA=%s\n' "$tmp/stats" >"$tmp/stats.conf"
+start_stat_server "$tmp/stats.conf" || { echo "FAILED: the statistics server did not start"; exit 1; }
 
 # ---- The installer ---------------------------------------------------------------------------------------
 makensis -V2 -DFEEDBACK_DIR="$build/bin" -DLANG_DIR="$source/lang" -DOUTFILE="$tmp/VelmoraSetup.exe" \
   "$source/installer/velmora.nsi" || { echo "FAILED: makensis"; exit 1; }
 
 # ---- A private Wine prefix and X display; the desktop's openers record what they are given ---------------
-mkdir -p "$tmp/fakebin"
-for opener in xdg-open xdg-email; do
-  printf '#!/bin/sh\nprintf "%%s %%s\\n" %s "$*" >>"%s/opened.log"\n' "$opener" "$tmp" >"$tmp/fakebin/$opener"
-  chmod +x "$tmp/fakebin/$opener"
-done
-export PATH=$tmp/fakebin:$PATH LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 UNINSTALL_STAT_HOST=$stat_host
+fake_openers "$tmp/fakebin" "$tmp/opened.log"
+export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 UNINSTALL_STAT_HOST=127.0.0.1:$stat_port
 export UNINSTALL_XML_LOG=$tmp/XML_Log.txt
-. "$source/tests/e2e/lib/wine_session.sh"
-wine_session "$tmp" || exit 1
+wine_session "$build" "$tmp/fakebin" || exit 1
+# Wine says it is Windows XP, so the version facts reach the report as a known name.
+wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null 2>&1
 
 # ---- Install silently into a chosen folder ------------------------------------------------------------------
 folder='C:\Velmora Test'
@@ -51,8 +42,10 @@ timeout 120 wine cmd /c "C:\VelmoraSetup.exe /S /D=$folder" >"$tmp/install.log" 
 for file in UninstallFeedback.exe Uninstall.exe Velmora.txt XML/Lang/German/Uninstall.xml; do
   [ -f "$unix_folder/$file" ] || fail "installed: $file is missing"
 done
-wine reg query 'HKCU\Software\Quarnel\Velmora3' /v XMLPath 2>/dev/null | grep -qF 'C:\Velmora Test\XML\' ||
-  fail "installed: the product's registry key"
+key='HKCU\Software\Quarnel\Velmora3'
+wine reg query "$key" /v XMLPath 2>/dev/null | grep -qF 'C:\Velmora Test\XML\' || fail "installed: the product's registry key"
+# The product's first start, two days ago, as the product records it: 3 days in use.
+wine reg add "$key" /v StartDate /t REG_BINARY /d "$(start_date_hex 2)" /f >/dev/null 2>&1 || fail "wine reg add StartDate"
 
 # ---- Remove it as a user does: the uninstaller, the dialog, a reason, the button ----------------------------
 wine "$unix_folder/Uninstall.exe" >"$tmp/uninstall.log" 2>&1 &
@@ -62,29 +55,27 @@ if [ -z "$window" ]; then
 else
   [ -f "$unix_folder/Velmora.txt" ] || fail "the files were removed before the dialog was answered"
   sleep 0.5
-  eval "$(xdotool getwindowgeometry --shell "$window")"
-  # The fifth reason, "Too expensive", then the button (client coordinates of the designed layout).
-  xdotool mousemove --sync $((X + 30)) $((Y + 64 + 12 + 4 * 24)) click 1
+  click_client "$window" 30 $((64 + 12 + 4 * 24))  # the fifth reason, "Too expensive"
   sleep 0.3
-  xdotool mousemove --sync $((X + 365)) $((Y + 264)) click 1
+  click_client "$window" 365 264                   # bnDelete
 fi
 # The uninstaller closes itself when done; the feedback program and the uninstaller's copy in %TEMP% end.
 timeout 120 wineserver -w || fail "the uninstaller did not finish"
 
 # ---- Afterwards ----------------------------------------------------------------------------------------------
 [ -e "$unix_folder" ] && fail "the product's folder is left: $(find "$unix_folder" | head -5 | tr '\n' ' ')"
-wine reg query 'HKCU\Software\Quarnel\Velmora3' >/dev/null 2>&1 && fail "the product's registry key is left"
-for _ in $(seq 50); do [ -s "$tmp/opened.log" ] && break; sleep 0.1; done
-opened=$(cat "$tmp/opened.log" 2>/dev/null)
-echo "report: $opened"
-case "$opened" in
-  *"mailto:"*"?subject=uninstall+Velmora&body=Too%20expensive") ;;
-  *) fail "the report (mail link to $stat_host's fallback) carries the product and the reason: '$opened'" ;;
-esac
+wine reg query "$key" >/dev/null 2>&1 && fail "the product's registry key is left"
+stored=$(stat_last_report)
+echo "stored: $stored"
+[ "$stored" = "Velmora|Windows XP|3|4||English" ] || fail "stored report: expected 'Velmora|Windows XP|3|4||English', got '$stored'"
+[ "$(stat_report_count)" = 1 ] || fail "expected one report, the collector has $(stat_report_count)"
+sleep 1
+[ -s "$tmp/opened.log" ] && fail "a mail link was opened although the collector confirmed: $(cat "$tmp/opened.log")"
 
 if [ "$failures" -gt 0 ]; then
   import -window root "$build/nsis_uninstall-screen.png" 2>/dev/null
   echo "--- install"; cat "$tmp/install.log"; echo "--- uninstall"; cat "$tmp/uninstall.log"
+  echo "--- collector"; stat_reports; cat "$tmp/nginx-access.log" "$tmp/php-fpm.log" 2>/dev/null
   exit 1
 fi
-echo "nsis_uninstall: installed, asked, reported, removed"
+echo "nsis_uninstall: installed, asked, reported to the collector, removed"

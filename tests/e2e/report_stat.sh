@@ -9,24 +9,20 @@
 set -uo pipefail
 target=${UF_TARGET:?} build=${UF_BUILD:?} source=${UF_SOURCE:?}
 
-skip() { echo "skipped: $*"; exit 77; }
-failures=0
-fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
-
-. "$source/tests/e2e/lib/stat_server.bash"
+. "$source/tests/e2e/lib/session.bash"
 missing=$(stat_missing)
 [ -z "$missing" ] || skip "$missing"
 if [ "$target" = windows ]; then
   prog=$build/bin/UninstallFeedback.exe
-  for tool in wine xdotool; do command -v $tool >/dev/null || skip "$tool is not installed"; done
-  [ -n "${DISPLAY:-}" ] || command -v Xvfb >/dev/null || skip "no DISPLAY and no Xvfb"
+  missing=$(wine_missing)
+  [ -z "$missing" ] || skip "$missing"
 else
   prog=$build/bin/uninstall-feedback
 fi
 [ -f "$prog" ] || skip "$prog is not built"
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/uf-report-e2e.XXXXXX")
-trap stat_cleanup EXIT
+trap e2e_cleanup EXIT
 
 # The collector's settings; the store-down case swaps in a database whose folder does not exist.
 settings=$tmp/stats.conf
@@ -42,14 +38,13 @@ while stat_listening "$closed_port"; do closed_port=$((20000 + RANDOM % 40000));
 
 # ---- What the desktop would open: fakes that record their argument ---------------------------------
 
-mkdir -p "$tmp/fakebin" "$tmp/noopener"
+fake_openers "$tmp/fakebin" "$tmp/opened.log"
+# What xdg-open does on a machine without a browser or mail program: it gives up with status 3.
+mkdir -p "$tmp/noopener"
 for opener in xdg-open xdg-email; do
-  printf '#!/bin/sh\nprintf "%%s %%s\\n" %s "$*" >>"%s/opened.log"\n' "$opener" "$tmp" >"$tmp/fakebin/$opener"
-  # What xdg-open does on a machine without a browser or mail program: it gives up with status 3.
   printf '#!/bin/sh\nexit 3\n' >"$tmp/noopener/$opener"
-  chmod +x "$tmp/fakebin/$opener" "$tmp/noopener/$opener"
+  chmod +x "$tmp/noopener/$opener"
 done
-: >"$tmp/opened.log"
 
 # ---- The run's environment: English, a private home, registry and trace file -------------------------
 
@@ -61,9 +56,8 @@ export UNINSTALL_XML_LOG=$tmp/XML_Log.txt
 path=$PATH
 export PATH=$tmp/fakebin:$path
 
-# "StartDate" two days ago at midnight: 3 days in use. The day count is from 30 December 1899.
-today=$(( $(date -u -d "$(date +%F)" +%s) / 86400 + 25569 ))
-start_hex=$(php -r "echo bin2hex(pack('e', $((today - 2))));")
+# "StartDate" two days ago: 3 days in use.
+start_hex=$(start_date_hex 2)
 mailbox=$(sed -n 's/^UNINSTALL_FEEDBACK_MAILBOX:STRING=//p' "$build/CMakeCache.txt")
 [ -n "$mailbox" ] || mailbox=feedback@velmora.example
 
@@ -85,9 +79,7 @@ if [ "$target" = linux ]; then
     [ $rc -eq 0 ] || { fail "the program ended with $rc"; cat "$tmp/dialog.out"; }
   }
 else
-  stat_wine_prefix "$build" || skip "no Wine prefix in $build"
-  stat_display
-  stat_wine_openers "$tmp/fakebin" || fail "cannot point winebrowser at the fake openers"
+  wine_session "$build" "$tmp/fakebin" || exit 1
   # Wine says it is Windows XP, so the version facts reach the query as a known name.
   wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Quarnel\Velmora3' /v StartDate /t REG_BINARY /d "$start_hex" /f >/dev/null 2>&1 ||
@@ -98,12 +90,8 @@ else
   # focused edit, click Uninstall) or "close-N" (pick reason N with the mouse, close with Alt+F4).
   run_dialog() {
     UNINSTALL_STAT_HOST=$1 wine "$prog" My_Product >"$tmp/dialog.out" 2>&1 &
-    local pid=$! window=
-    for _ in $(seq 300); do
-      window=$(xdotool search --onlyvisible --name '^Uninstall$' 2>/dev/null | head -1)
-      [ -n "$window" ] && break
-      sleep 0.1
-    done
+    local pid=$! window
+    window=$(wait_for_window '^Uninstall$' $pid)
     if [ -z "$window" ]; then
       fail "the dialog did not appear"
       kill "$pid" 2>/dev/null
@@ -126,18 +114,12 @@ else
         xdotool key --window "$window" alt+F4
         ;;
     esac
-    for _ in $(seq 600); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-    if kill -0 "$pid" 2>/dev/null; then
+    if ! wait_for_exit $pid; then
       fail "the dialog did not close"
       import -window root "$tmp/screen.png" 2>/dev/null && cp "$tmp/screen.png" "$build/report_stat-screen.png"
       kill "$pid" 2>/dev/null
     fi
     wait "$pid" 2>/dev/null
-  }
-  # click_client WINDOW X Y: a click at client coordinates of the dialog.
-  click_client() {
-    eval "$(xdotool getwindowgeometry --shell "$1")"
-    xdotool mousemove --sync $((X + $2)) $((Y + $3)) click 1
   }
 fi
 
