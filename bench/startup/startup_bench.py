@@ -1,22 +1,29 @@
 #!/usr/bin/python3
 """Start time under Wine: the feedback dialog against a bare Win32 window.
 
-Starts each program RUNS times (alternating, in one Wine prefix, on one X server), measures the time from
-process start to the X server mapping its top-level window, and prints the medians and the dialog's ratio
-to a bare window and to the same window with the program's manifest and common controls 6.
+Starts each program RUNS times (in one Wine prefix, on one X server, in a new random order each round),
+measures the time from process start to the X server mapping its top-level window, and prints the medians,
+the fastest runs and the dialog's ratio to a bare window and to the same window with the program's
+manifest and common controls 6.
 
-    bench/startup/startup_bench.py [--runs N] [BUILD_DIR]      (default: build/windows, 15 runs)
+    bench/startup/startup_bench.py [--runs N] [BUILD_DIR]      (default: build/windows, 25 runs)
 
-The prefix is BUILD_DIR/wineprefix-bench; its wineserver is kept running, so every run is a warm start.
-Without DISPLAY a private Xvfb is started.
+The programs run as they ship: stripped copies (the build's debug information alone is some 15 MB that
+Wine reads with the program). The prefix is BUILD_DIR/wineprefix-bench; its wineserver is kept running,
+so every run is a warm start. Without DISPLAY a private Xvfb is started. The machine's load average is
+printed before and after: other work on the machine shows in the times.
 """
 import argparse
 import os
+import random
 import select
+import shutil
 import signal
 import statistics
+import struct
 import subprocess
 import sys
+import tempfile
 import time
 
 from Xlib import X, display as xdisplay
@@ -31,6 +38,17 @@ PROGRAMS = [
     ("bare window", "bare_window.exe", [], "Bare window"),
     ("styled bare", "bare_window_styled.exe", [], "Bare window"),  # + manifest and common controls 6
 ]
+
+
+def stripped_copy(program, folder):
+    """PROGRAM without symbols or debug information, as the release ships it, in FOLDER."""
+    with open(program, "rb") as pe:
+        header = pe.read(4096)
+    machine = struct.unpack_from("<H", header, struct.unpack_from("<I", header, 0x3C)[0] + 4)[0]
+    strip = {0x8664: "x86_64-w64-mingw32-strip", 0x14C: "i686-w64-mingw32-strip"}[machine]
+    copy = os.path.join(folder, os.path.basename(program))
+    subprocess.run([strip, "--strip-all", "-o", copy, program], check=True)
+    return copy
 
 
 def start_xvfb():
@@ -101,7 +119,7 @@ def time_to_window(display, command, env, title, server, limit=30.0):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("build", nargs="?", default=os.path.join(SOURCE, "build", "windows"))
-    parser.add_argument("--runs", type=int, default=15)
+    parser.add_argument("--runs", type=int, default=25)
     parser.add_argument("--verbose", action="store_true", help="print every run's time")
     args = parser.parse_args()
 
@@ -110,12 +128,14 @@ def main():
         xvfb, os.environ["DISPLAY"] = start_xvfb()
     env = dict(os.environ, WINEPREFIX=os.path.join(os.path.abspath(args.build), "wineprefix-bench"))
     env.setdefault("UNINSTALL_STAT_HOST", "127.0.0.1:9")  # never reached: the dialog is killed, not closed
+    shipped = tempfile.mkdtemp(prefix="uf-startup-")
     commands = []
     for label, name, arguments, title in PROGRAMS:
         program = os.path.join(args.build, "bin", name)
         if not os.path.isfile(program):
             sys.exit(f"missing {program}: build the windows preset first")
-        commands.append((label, [WINE_RUN, program, *arguments], title))
+        commands.append((label, [WINE_RUN, stripped_copy(program, shipped), *arguments], title))
+    print("load average before: %.2f %.2f %.2f" % os.getloadavg())
 
     display = xdisplay.Display()
     display.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
@@ -126,8 +146,9 @@ def main():
         cpus = {label: [] for label, _, _ in commands}
         for label, command, title in commands:  # the first start fills the caches and makes the prefix
             time_to_window(display, command, env, title, server, limit=120)
+        order = random.Random(1)  # each program goes first, second and last alike often
         for _ in range(args.runs):
-            for label, command, title in commands:
+            for label, command, title in order.sample(commands, len(commands)):
                 elapsed, cpu = time_to_window(display, command, env, title, server)
                 times[label].append(elapsed)
                 cpus[label].append(cpu)
@@ -135,10 +156,12 @@ def main():
     finally:
         subprocess.run(["wineserver", "-k"], env=env)
         server.wait()
+        shutil.rmtree(shipped, ignore_errors=True)
         if xvfb:
             xvfb.kill()
             xvfb.wait()
 
+    print("load average after:  %.2f %.2f %.2f" % os.getloadavg())
     medians = {label: statistics.median(values) * 1000 for label, values in times.items()}
     cpu_medians = {label: statistics.median(values) * 1000 for label, values in cpus.items()}
     for label, values in times.items():
