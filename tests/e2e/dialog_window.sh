@@ -6,13 +6,11 @@ set -uo pipefail
 target=${UF_TARGET:?} build=${UF_BUILD:?} source=${UF_SOURCE:?}
 [ "$target" = windows ] || exit 77
 . "$source/tests/e2e/lib/session.bash"
-missing=$(wine_missing import)
-[ -z "$missing" ] || skip "$missing"
+require "$(wine_missing import)"
 program=$build/bin/UninstallFeedback.exe
 [ -f "$program" ] || { echo "FAILED: $program is not built"; exit 1; }
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/uf-window-e2e.XXXXXX")
-trap e2e_cleanup EXIT
+e2e_folder window-e2e
 fake_openers "$tmp/fakebin" "$tmp/opened.log"
 wine_session "$build" "$tmp/fakebin" || exit 1
 # Wine draws the frame itself (there is no window manager), so the photograph shows the title bar.

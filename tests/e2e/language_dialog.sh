@@ -14,19 +14,16 @@ set -uo pipefail
 target=${UF_TARGET:?} build=${UF_BUILD:?} source=${UF_SOURCE:?}
 
 . "$source/tests/e2e/lib/session.bash"
-missing=$(stat_missing)
-[ -z "$missing" ] || skip "$missing"
+require "$(stat_missing)"
 if [ "$target" = windows ]; then
   prog=$build/bin/UninstallFeedback.exe
-  missing=$(wine_missing import)
-  [ -z "$missing" ] || skip "$missing"
+  require "$(wine_missing import)"
 else
   prog=$build/bin/uninstall-feedback
 fi
 [ -f "$prog" ] || skip "$prog is not built"
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/uf-language-e2e.XXXXXX")
-trap e2e_cleanup EXIT
+e2e_folder language-e2e
 
 printf 'UNINSTALL_STATS_DATA=%s\n' "$tmp/stats" >"$tmp/stats.conf"
 start_stat_server "$tmp/stats.conf" || { echo "FAILED: the statistics server did not start"; exit 1; }

@@ -8,15 +8,12 @@ set -uo pipefail
 target=${UF_TARGET:?} build=${UF_BUILD:?} source=${UF_SOURCE:?}
 [ "$target" = windows ] || { echo "skipped: the installer is a Windows program"; exit 77; }
 . "$source/tests/e2e/lib/session.bash"
-missing=$(stat_missing)
-[ -z "$missing" ] || skip "$missing"
-missing=$(wine_missing makensis)
-[ -z "$missing" ] || skip "$missing"
+require "$(stat_missing)"
+require "$(wine_missing makensis)"
 program=$build/bin/UninstallFeedback.exe
 [ -f "$program" ] || { echo "FAILED: $program is not built"; exit 1; }
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/uf-nsis-e2e.XXXXXX")
-trap e2e_cleanup EXIT
+e2e_folder nsis-e2e
 
 printf 'UNINSTALL_STATS_DATA=%s\n' "$tmp/stats" >"$tmp/stats.conf"
 start_stat_server "$tmp/stats.conf" || { echo "FAILED: the statistics server did not start"; exit 1; }

@@ -10,19 +10,16 @@ set -uo pipefail
 target=${UF_TARGET:?} build=${UF_BUILD:?} source=${UF_SOURCE:?}
 
 . "$source/tests/e2e/lib/session.bash"
-missing=$(stat_missing)
-[ -z "$missing" ] || skip "$missing"
+require "$(stat_missing)"
 if [ "$target" = windows ]; then
   prog=$build/bin/UninstallFeedback.exe
-  missing=$(wine_missing)
-  [ -z "$missing" ] || skip "$missing"
+  require "$(wine_missing)"
 else
   prog=$build/bin/uninstall-feedback
 fi
 [ -f "$prog" ] || skip "$prog is not built"
 
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/uf-report-e2e.XXXXXX")
-trap e2e_cleanup EXIT
+e2e_folder report-e2e
 
 # The collector's settings; the store-down case swaps in a database whose folder does not exist.
 settings=$tmp/stats.conf

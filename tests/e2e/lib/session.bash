@@ -14,6 +14,16 @@ skip() { echo "skipped: $*"; exit 77; }
 
 stat_nginx_pid= stat_fpm_pid= xvfb_pid= stat_port=
 
+# require MISSING: skips the test, saying why, unless MISSING (what a *_missing function printed) is empty.
+require() { [ -z "$1" ] || skip "$1"; }
+
+# e2e_folder NAME: tmp becomes a fresh temporary folder; on exit e2e_cleanup stops what was started and
+# removes it.
+e2e_folder() {
+  tmp=$(mktemp -d "${TMPDIR:-/tmp}/uf-$1.XXXXXX")
+  trap e2e_cleanup EXIT
+}
+
 # ---- The statistics collector ------------------------------------------------------------------------
 
 stat_listening() { ss -Hltn "sport = :$1" | grep -q .; }
