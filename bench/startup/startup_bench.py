@@ -31,6 +31,10 @@ from Xlib import X, display as xdisplay
 HERE = os.path.dirname(os.path.abspath(__file__))
 SOURCE = os.path.dirname(os.path.dirname(HERE))
 WINE_RUN = os.path.join(SOURCE, "cmake", "wine-run")
+# Wine's loader for each machine. The plain "wine" is the 32-bit one, which starts a 64-bit program through
+# a 32-bit start.exe: one more process than Windows starts, and the one whose CPU time would be counted.
+WINE64 = "/usr/lib/wine/wine64"
+LOADERS = {"i686": "wine", "x86_64": WINE64 if os.access(WINE64, os.X_OK) else "wine"}
 
 PROGRAMS = [
     # (label, file in BUILD_DIR/bin, arguments, window title)
@@ -40,15 +44,21 @@ PROGRAMS = [
 ]
 
 
-def stripped_copy(program, folder):
-    """PROGRAM without symbols or debug information, as the release ships it, in FOLDER."""
+def machine_of(program):
+    """"i686" or "x86_64", from the PE header."""
     with open(program, "rb") as pe:
         header = pe.read(4096)
     machine = struct.unpack_from("<H", header, struct.unpack_from("<I", header, 0x3C)[0] + 4)[0]
-    strip = {0x8664: "x86_64-w64-mingw32-strip", 0x14C: "i686-w64-mingw32-strip"}[machine]
+    return {0x14C: "i686", 0x8664: "x86_64"}[machine]
+
+
+def shipped_command(program, arguments, folder):
+    """The command that starts PROGRAM as the release ships it: a copy without symbols or debug
+    information in FOLDER, under the Wine loader of its machine."""
+    machine = machine_of(program)
     copy = os.path.join(folder, os.path.basename(program))
-    subprocess.run([strip, "--strip-all", "-o", copy, program], check=True)
-    return copy
+    subprocess.run([f"{machine}-w64-mingw32-strip", "--strip-all", "-o", copy, program], check=True)
+    return [LOADERS[machine], copy, *arguments]
 
 
 def start_xvfb():
@@ -126,7 +136,8 @@ def main():
     xvfb = None
     if not os.environ.get("DISPLAY"):
         xvfb, os.environ["DISPLAY"] = start_xvfb()
-    env = dict(os.environ, WINEPREFIX=os.path.join(os.path.abspath(args.build), "wineprefix-bench"))
+    env = dict(os.environ, WINEPREFIX=os.path.join(os.path.abspath(args.build), "wineprefix-bench"),
+               WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
     env.setdefault("UNINSTALL_STAT_HOST", "127.0.0.1:9")  # never reached: the dialog is killed, not closed
     shipped = tempfile.mkdtemp(prefix="uf-startup-")
     commands = []
@@ -134,7 +145,7 @@ def main():
         program = os.path.join(args.build, "bin", name)
         if not os.path.isfile(program):
             sys.exit(f"missing {program}: build the windows preset first")
-        commands.append((label, [WINE_RUN, stripped_copy(program, shipped), *arguments], title))
+        commands.append((label, shipped_command(program, arguments, shipped), title))
     print("load average before: %.2f %.2f %.2f" % os.getloadavg())
 
     display = xdisplay.Display()

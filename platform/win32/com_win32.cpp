@@ -38,11 +38,11 @@ HRESULT GetErrorInfo(ULONG reserved, IErrorInfo** record) {
 
 WideString ErrorDescription(IErrorInfo& record) {
     // The system's record hands out the system's BSTR, which only the system's SysFreeString may free.
-    static const auto free = SystemFunction<decltype(&::SysFreeString)>(kOleAutomation, "SysFreeString");
+    static const auto freeString = SystemFunction<decltype(&::SysFreeString)>(kOleAutomation, "SysFreeString");
     BSTR description = nullptr;
     if (FAILED(record.GetDescription(&description)) || !description) return {};
     WideString text = BStrToWide(description);
-    if (free) free(description);
+    if (freeString) freeString(description);
     return text;
 }
 

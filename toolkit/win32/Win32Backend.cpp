@@ -20,7 +20,6 @@ namespace {
 const wchar_t kFormClass[] = L"UfForm";
 const wchar_t kPanelClass[] = L"UfGradientPanel";
 const wchar_t kGroupClass[] = L"UfRadioGroup";
-const wchar_t kOldProcProp[] = L"UfOldWndProc";
 // IDC_WAIT, IDC_ARROW and IDI_APPLICATION as wide resources (the headers' are 8-bit without UNICODE).
 const LPCWSTR kWaitCursor = MAKEINTRESOURCEW(32514);
 const LPCWSTR kArrowCursor = MAKEINTRESOURCEW(32512);
@@ -85,6 +84,16 @@ int DpiAtPoint(POINT pt) {
 }
 
 const wchar_t* WideChars(const WideString& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+
+// Whether the window already lies at BOUNDS, in its parent's client coordinates (the screen's for a
+// top-level window).
+bool HasBounds(HWND hwnd, const RECT& bounds) {
+    RECT r;
+    if (!GetWindowRect(hwnd, &r)) return false;
+    if (HWND parent = GetParent(hwnd); parent && (GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD))
+        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return EqualRect(&r, &bounds) != FALSE;
+}
 
 WideString WindowText(HWND hwnd) {
     int length = GetWindowTextLengthW(hwnd);
@@ -165,8 +174,10 @@ protected:
     HWND CreateChild(const wchar_t* cls, DWORD style, DWORD exStyle, HWND parent, int height = -1) {
         RECT r = ScaledBounds();
         static int nextId = kFirstControlId;
-        hwnd_ = CreateWindowExW(exStyle, cls, L"", style | WS_CHILD | WS_CLIPSIBLINGS, r.left, r.top,
-                                r.right - r.left, height >= 0 ? height : r.bottom - r.top, parent,
+        // Made with its text and bounds, so that the first Apply finds nothing to change: under Wine every
+        // change is a trip to the window server before the form can show.
+        hwnd_ = CreateWindowExW(exStyle, cls, WideChars(control_.GetTextW()), style | WS_CHILD | WS_CLIPSIBLINGS,
+                                r.left, r.top, r.right - r.left, height >= 0 ? height : r.bottom - r.top, parent,
                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextId++)), GetModuleHandleW(nullptr),
                                 this);
         if (!hwnd_) throw Exception("Cannot create the window of " + control_.GetName());
@@ -178,10 +189,12 @@ protected:
     void ApplyCommon() {
         if (!hwnd_) return;
         RECT r = ScaledBounds();
-        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        if (!HasBounds(hwnd_, r))
+            SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle()), TRUE);
-        ShowWindow(hwnd_, control_.Visible() ? SW_SHOWNA : SW_HIDE);
+        const bool visible = (GetWindowLongW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
+        if (visible != control_.Visible()) ShowWindow(hwnd_, control_.Visible() ? SW_SHOWNA : SW_HIDE);
     }
     void ApplyText() {
         if (hwnd_ && WindowText(hwnd_) != control_.GetTextW()) SetWindowTextW(hwnd_, WideChars(control_.GetTextW()));
@@ -357,7 +370,9 @@ public:
         if (!hwnd_) return;
         ApplyText();
         RECT r = WindowRect();
-        SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+        if (!HasBounds(hwnd_, r))
+            SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
         FitClientArea();
         InvalidateRect(hwnd_, nullptr, TRUE);
     }
@@ -470,19 +485,19 @@ protected:
     }
 };
 
+// The button class's own procedure, the one NoFocusRectProc hands every message on. The radio buttons are
+// all of that class, so one variable serves them; a window property would cost a trip to the window
+// server under Wine for every message.
+WNDPROC buttonProc = nullptr;
+
 // Keeps the focus rectangle of a radio button hidden, whatever the keyboard cues say.
 LRESULT CALLBACK NoFocusRectProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto old = reinterpret_cast<WNDPROC>(GetPropW(hwnd, kOldProcProp));
     if (msg == WM_UPDATEUISTATE && LOWORD(wp) == UIS_CLEAR && (HIWORD(wp) & UISF_HIDEFOCUS)) {
         WORD flags = HIWORD(wp) & ~UISF_HIDEFOCUS;
         if (!flags) return 0;
         wp = MAKEWPARAM(UIS_CLEAR, flags);
     }
-    if (msg == WM_NCDESTROY) {
-        RemovePropW(hwnd, kOldProcProp);
-        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
-    }
-    return CallWindowProcW(old, hwnd, msg, wp, lp);
+    return CallWindowProcW(buttonProc, hwnd, msg, wp, lp);
 }
 
 class RadioGroupPeer : public ContainerPeer {
@@ -500,7 +515,7 @@ public:
             DestroyWindow(buttons_.back());
             buttons_.pop_back();
         }
-        while (static_cast<int>(buttons_.size()) < items.Count()) AddButton();
+        while (static_cast<int>(buttons_.size()) < items.Count()) AddButton(items.Get(static_cast<int>(buttons_.size())));
         LayoutButtons();
         for (int i = 0; i < items.Count(); ++i) {
             HWND b = buttons_[static_cast<std::size_t>(i)];
@@ -546,16 +561,16 @@ protected:
     }
 
 private:
-    void AddButton() {
+    void AddButton(const WideString& text) {
         DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | BS_AUTORADIOBUTTON;
         if (buttons_.empty()) style |= WS_GROUP | WS_TABSTOP;
-        HWND b = CreateWindowExW(0, L"BUTTON", L"", style, 0, 0, 0, 0, hwnd_,
+        HWND b = CreateWindowExW(0, L"BUTTON", WideChars(text), style, 0, 0, 0, 0, hwnd_,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + buttons_.size())),
                                  GetModuleHandleW(nullptr), nullptr);
         SetWindowLongPtrW(b, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         if (!Group().ShowFocus) {
-            SetPropW(b, kOldProcProp, reinterpret_cast<HANDLE>(GetWindowLongPtrW(b, GWLP_WNDPROC)));
-            SetWindowLongPtrW(b, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NoFocusRectProc));
+            buttonProc = reinterpret_cast<WNDPROC>(
+                SetWindowLongPtrW(b, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NoFocusRectProc)));
             SendMessageW(b, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
         }
         buttons_.push_back(b);
