@@ -1,5 +1,5 @@
 #pragma once
-// Name comparisons shared by the XML unit's sources (not part of its interface).
+// Name comparisons and attribute line parts shared by the XML unit's sources (not part of its interface).
 #include <cstring>
 #include <string_view>
 
@@ -43,6 +43,18 @@ inline int AsciiCompare(std::string_view a, std::string_view b) {
         if (x != y) return x - y;
     }
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+// The name of an attribute line: the text before its first "=", empty without one.
+inline std::string_view LineName(std::string_view line) {
+    size_t eq = line.find('=');
+    return eq == std::string_view::npos ? std::string_view() : line.substr(0, eq);
+}
+
+// The value of an attribute line: the text after its first "=", empty without one.
+inline std::string_view LineValue(std::string_view line) {
+    size_t eq = line.find('=');
+    return eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
 }
 
 }  // namespace xmlname

@@ -8,23 +8,100 @@
 //
 // Operations are free functions taking the node first. A tree belongs to whoever holds its top node. A
 // tree is used by one thread at a time.
+#include <cstdint>
+#include <iosfwd>
 #include <string_view>
 #include <vector>
 
 #include "platform/Exception.h"
 #include "platform/codepage.h"
 
+class TxmlTreeStorage;
+
+// The bytes of a node's Name or Value. Text read from a file stays in the storage of the loaded tree,
+// which the node keeps alive; assigning or copying gives the text a heap block of its own, so text never
+// refers to storage that its node does not hold. Reads as a std::string_view; converts to AnsiString
+// where one is needed.
+class TxmlText {
+public:
+    TxmlText() noexcept = default;
+    explicit TxmlText(std::string_view text) { Assign(text); }
+    TxmlText(const TxmlText& other) { Assign(other.View()); }
+    // Takes over other's own block; text in a tree's storage is copied.
+    TxmlText(TxmlText&& other) { Take(other); }
+    TxmlText& operator=(const TxmlText& other);
+    TxmlText& operator=(TxmlText&& other);
+    TxmlText& operator=(std::string_view text);
+    ~TxmlText() { Free(); }
+
+    const char* data() const noexcept { return data_; }
+    size_t size() const noexcept { return size_; }
+    size_t length() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+    char operator[](size_t index) const noexcept { return data_[index]; }
+    std::string_view View() const noexcept { return {data_, size_}; }
+    operator std::string_view() const noexcept { return View(); }
+    operator AnsiString() const { return AnsiString(data_, size_); }
+    AnsiString str() const { return AnsiString(data_, size_); }
+
+    friend bool operator==(const TxmlText& a, const TxmlText& b) noexcept { return a.View() == b.View(); }
+    friend bool operator==(const TxmlText& a, std::string_view b) noexcept { return a.View() == b; }
+    friend AnsiString operator+(const TxmlText& a, std::string_view b) { return AnsiString(a.View()).append(b); }
+    friend AnsiString operator+(std::string_view a, const TxmlText& b) { return AnsiString(a).append(b.View()); }
+    friend AnsiString operator+(const TxmlText& a, const TxmlText& b) { return AnsiString(a.View()).append(b.View()); }
+
+private:
+    friend class TxmlTreeStorage;
+    void Assign(std::string_view text);
+    void Take(TxmlText& other);
+    void Free() noexcept;
+
+    const char* data_ = "";
+    size_t size_ = 0;
+    bool owned_ = false;  // data_ is a heap block of this text's own
+};
+
+std::ostream& operator<<(std::ostream& stream, const TxmlText& text);
+
 // The attribute lines of one node. Each line is a name, "=" and a value, in document or insertion order.
 // The name of a line is the text before its first "="; the value is the text after it. A line without
-// "=" has an empty name and an empty value.
+// "=" has an empty name and an empty value. The lines lie in one buffer (each after its length), in the
+// loaded tree's storage until the first change.
 class TxmlAttributes {
 public:
+    TxmlAttributes() noexcept = default;
+    TxmlAttributes(const TxmlAttributes& other);
+    TxmlAttributes& operator=(const TxmlAttributes& other);
+    ~TxmlAttributes() { Free(); }
+
+    // Walks the lines in order; a line is a view that stays valid until the list changes.
+    class Iterator {
+    public:
+        using value_type = std::string_view;
+        using difference_type = std::ptrdiff_t;
+        Iterator() noexcept = default;
+        explicit Iterator(const char* at) noexcept : at_(at) {}
+        std::string_view operator*() const noexcept;
+        Iterator& operator++() noexcept;
+        Iterator operator++(int) noexcept {
+            Iterator before = *this;
+            ++*this;
+            return before;
+        }
+        bool operator==(const Iterator& other) const noexcept { return at_ == other.at_; }
+
+    private:
+        const char* at_ = nullptr;
+    };
+    Iterator begin() const noexcept { return Iterator(data_); }
+    Iterator end() const noexcept { return Iterator(data_ + size_); }
+
     // Number of lines.
-    int Count() const noexcept { return static_cast<int>(lines_.size()); }
-    bool Empty() const noexcept { return lines_.empty(); }
+    int Count() const noexcept { return static_cast<int>(count_); }
+    bool Empty() const noexcept { return count_ == 0; }
 
     // The whole line at index; EListError outside 0 .. Count()-1.
-    const AnsiString& Line(int index) const;
+    std::string_view Line(int index) const;
     // The name part of the line at index (text before the first "="); EListError outside the range.
     AnsiString LineName(int index) const;
 
@@ -33,7 +110,9 @@ public:
     int IndexOfName(std::string_view name) const;
     // The value of the first line named name (code-page case folding), or "" when no line matches: a
     // missing attribute and an empty one read the same.
-    AnsiString Value(std::string_view name) const;
+    AnsiString Value(std::string_view name) const { return AnsiString(ValueView(name)); }
+    // As Value, as a view that stays valid until the list changes.
+    std::string_view ValueView(std::string_view name) const;
     // A non-empty value replaces the first matching line by name (in the caller's letter case), "=" and
     // value, or appends such a line last when none matches. An empty value deletes the first matching line
     // and does nothing when none matches, so an attribute can never be set to an empty value this way.
@@ -46,38 +125,46 @@ public:
     void SetText(std::string_view text);
 
     // Appends a whole line as it is.
-    void Add(AnsiString line) { lines_.push_back(std::move(line)); }
+    void Add(std::string_view line);
     // Removes the line at index; EListError outside the range.
     void Delete(int index);
-    void Clear() noexcept { lines_.clear(); }
+    void Clear() noexcept;
 
-    const std::vector<AnsiString>& Lines() const noexcept { return lines_; }
-    std::vector<AnsiString>& Lines() noexcept { return lines_; }
+    // A copy of the lines.
+    std::vector<AnsiString> Lines() const { return std::vector<AnsiString>(begin(), end()); }
 
 private:
-    std::vector<AnsiString> lines_;
-};
+    friend class TxmlTreeStorage;
+    // The byte offset of the line at index (index == Count() gives the end).
+    size_t OffsetOf(int index) const;
+    // Replaces the bytes [from, to) of the buffer by line, stored with its length (none when line is null).
+    void Splice(size_t from, size_t to, const std::string_view* line, int countChange);
+    void Free() noexcept;
 
-class TxmlNodePool;
+    const char* data_ = nullptr;
+    size_t size_ = 0;
+    uint32_t count_ = 0;
+    bool owned_ = false;  // data_ is a heap block of the list's own, its capacity stored in front
+};
 
 // One XML element (or comment). Made with new, attached or detached; never deleted directly: a detached
 // node goes with DestroyNode (or FreeNode, or the TxmlTree owner), which takes its whole subtree.
 class TxmlNode {
 public:
-    // Every node carries a small header naming the pool block it lives in (none for a node made with
-    // plain new), so that delete returns it to the right place.
+    // Every node carries a small header naming the storage it was loaded into (none for a node made with
+    // plain new); the node holds that storage, and delete returns the node to it.
     static void* operator new(size_t size);
-    static void* operator new(size_t size, TxmlNodePool& pool);
+    static void* operator new(size_t size, TxmlTreeStorage& storage);
     static void operator delete(void* storage) noexcept;
-    static void operator delete(void* storage, TxmlNodePool& pool) noexcept;
+    static void operator delete(void* storage, TxmlTreeStorage& treeStorage) noexcept;
 
     // A node with empty fields. With a parent: Parent is set and the node becomes the parent's last child.
     explicit TxmlNode(TxmlNode* parent = nullptr);
     TxmlNode(const TxmlNode&) = delete;
     TxmlNode& operator=(const TxmlNode&) = delete;
 
-    AnsiString Value;                 // element text, or a comment's text
-    AnsiString Name;                  // empty for comments and for nodes not yet named
+    TxmlText Value;                   // element text, or a comment's text
+    TxmlText Name;                    // empty for comments and for nodes not yet named
     bool IsComment = false;
     TxmlNode* Parent = nullptr;       // the node whose Children holds this one; not owning
     std::vector<TxmlNode*> Children;  // owned, document order
@@ -88,30 +175,6 @@ protected:
     virtual ~TxmlNode();
     friend void DestroyNode(TxmlNode* node);
     friend void ClearChildren(TxmlNode* node);
-};
-
-// Storage for the nodes of a file being loaded, taken from blocks of many nodes: one allocation per block
-// instead of one per node, and releasing a tree touches far fewer heap blocks. A block is freed when its
-// last node is deleted, wherever the nodes went meanwhile (moved to another tree, handed to another
-// thread), so a pooled node is used exactly like any other. One node kept alive keeps its block alive.
-// Under AddressSanitizer every node gets its own allocation, so that use after free is still caught.
-// Use: new (pool) TxmlNode(parent). A pool is used by one thread.
-class TxmlNodePool {
-public:
-    TxmlNodePool() noexcept = default;
-    TxmlNodePool(const TxmlNodePool&) = delete;
-    TxmlNodePool& operator=(const TxmlNodePool&) = delete;
-    // Gives up the pool's hold on its current block; the nodes in it live on.
-    ~TxmlNodePool();
-
-    struct Block;
-
-private:
-    friend class TxmlNode;
-    void* Allocate(size_t size);
-
-    Block* block_ = nullptr;
-    size_t nextBlockSlots_ = 8;  // blocks grow, so that a small file does not pay for a large block
 };
 
 // ---- Destruction and its trace ----------------------------------------------------------------------

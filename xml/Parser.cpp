@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "xml/NameCompare.h"
+#include "xml/TreeStorage.h"
 
 namespace {
 
@@ -126,92 +127,57 @@ AnsiString XmlDecode(std::string_view text) {
 
 namespace {
 
-// Where the bytes come from; Fill returns 0 at the end of the input or on a read error.
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    virtual size_t Fill(char* buffer, size_t capacity) = 0;
-};
-
-class FileSource : public ByteSource {
-public:
-    explicit FileSource(std::FILE* file) : file_(file) {}
-    size_t Fill(char* buffer, size_t capacity) override {
-        if (std::ferror(file_) || std::feof(file_)) return 0;
-        return std::fread(buffer, 1, capacity, file_);
-    }
-
-private:
-    std::FILE* file_;
-};
-
-class StreamSource : public ByteSource {
-public:
-    explicit StreamSource(std::istream& stream) : stream_(stream) {}
-    size_t Fill(char* buffer, size_t capacity) override {
-        try {
-            if (!stream_) return 0;
-            stream_.read(buffer, static_cast<std::streamsize>(capacity));
-            return static_cast<size_t>(stream_.gcount());
-        } catch (...) {
-            return 0;  // a stream that throws on errors: a read error ends the input
-        }
-    }
-
-private:
-    std::istream& stream_;
-};
-
 enum TokenKind : unsigned char { xtStartTag, xtEndTag, xtComment, xtText, xtNone };
-
-struct Token {
-    TokenKind Kind = xtNone;
-    AnsiString Text;
-    std::vector<AnsiString> Attributes;  // name=value lines, values decoded
-};
 
 }  // namespace
 
+// Reads the whole input from memory. Names, texts and attribute lines are gathered in buffers the reader
+// reuses, then copied once into the tree's storage, so that a node costs no heap block of its own.
 class TxmlParser::Reader {
 public:
-    // A source of nullptr reads only the bytes in [data, data + size).
-    Reader(ByteSource* source, const char* data, size_t size) : source_(source), pos_(data), end_(data + size) {
-        if (source_) buffer_.reset(new char[kBufferSize]);
-    }
+    Reader(const char* data, size_t size, TxmlTreeStorage& storage) : pos_(data), end_(data + size), storage_(storage) {}
 
-    // Builds the tree below top from the input.
+    // Builds the tree below top (a node of the storage) from the input.
     void BuildTree(TxmlNode* top) {
         ReadChar();
         TxmlNode* current = top;
-        Token token;
         for (;;) {
-            NextToken(token);
-            switch (token.Kind) {
+            NextToken();
+            switch (kind_) {
             case xtStartTag: {
-                TxmlNode* child = new (pool_) TxmlNode(current);
-                child->Name = std::move(token.Text);
-                child->Attributes.Lines().swap(token.Attributes);
+                TxmlNode* child = new (storage_) TxmlNode(current);
+                storage_.CopyInto(child->Name, *text_);
+                if (lineCount_) {
+                    char* lines = storage_.AllocateText(lines_.size());
+                    std::memcpy(lines, lines_.data(), lines_.size());
+                    TxmlTreeStorage::Borrow(child->Attributes, lines, lines_.size(), lineCount_);
+                }
                 current = child;
                 break;
             }
             case xtEndTag:
-                if (Is(token.Text, "/>")) {
+                if (Is(*text_, "/>")) {
                     current = current->Parent;
-                } else if (!token.Text.empty()) {  // "</>" is passed over
+                } else if (!text_->empty()) {  // "</>" is passed over
                     TxmlNode* open = current;
-                    while (open && !xmlname::SameElementName(open->Name, token.Text)) open = open->Parent;
+                    while (open && !xmlname::SameElementName(open->Name, *text_)) open = open->Parent;
                     current = open ? open->Parent : nullptr;
                 }
                 if (!current) current = top;
                 break;
             case xtComment: {
-                TxmlNode* comment = new (pool_) TxmlNode(current);
+                TxmlNode* comment = new (storage_) TxmlNode(current);
                 comment->IsComment = true;
-                comment->Value = std::move(token.Text);
+                storage_.CopyInto(comment->Value, *text_);
                 break;
             }
             case xtText:
-                XmlDecodeTo(token.Text, current->Value);
+                if (text_->find('&') == AnsiString::npos) {
+                    storage_.CopyInto(current->Value, *text_);
+                } else {
+                    XmlDecodeTo(*text_, decoded_);
+                    storage_.CopyInto(current->Value, decoded_);
+                }
                 break;
             case xtNone:
                 return;
@@ -220,24 +186,9 @@ public:
     }
 
 private:
-    static constexpr size_t kBufferSize = 64 * 1024;
-
-    bool Refill() {
-        if (!source_) return false;
-        size_t n = source_->Fill(buffer_.get(), kBufferSize);
-        if (n == 0) {
-            source_ = nullptr;
-            return false;
-        }
-        pos_ = buffer_.get();
-        end_ = pos_ + n;
-        return true;
-    }
-
     // Reads one byte into ch_; at the end of the input sets eof_ (ch_ stays) and answers false.
     bool ReadChar() {
-        if (eof_) return false;
-        if (pos_ == end_ && !Refill()) {
+        if (pos_ == end_) {
             eof_ = true;
             return false;
         }
@@ -258,13 +209,15 @@ private:
         }
     }
 
-    AnsiString NextChunk() {
-        AnsiString s;
+    // The next chunk into chunk_: "<", "</", "/>" or text.
+    void NextChunk() {
+        AnsiString& s = chunk_;
+        s.clear();
         s.swap(pending_);
         for (;;) {
             switch (ch_) {
             case '<':
-                if (!s.empty()) return s;
+                if (!s.empty()) return;
                 s = "<";
                 if (ReadChar()) {
                     if (ch_ == '/')
@@ -272,12 +225,12 @@ private:
                     else
                         pending_.assign(1, ch_);
                 }
-                return s;
+                return;
             case '/':
-                if (!ReadChar()) return s;
+                if (!ReadChar()) return;
                 if (ch_ == '>') {
                     pending_ = "/";
-                    return s;
+                    return;
                 }
                 // Text keeps the "/"; whatever follows is looked at again, so a tag right after it is a tag.
                 s.push_back('/');
@@ -285,30 +238,33 @@ private:
             case '>':
                 if (Is(s, "/")) {
                     ReadChar();
-                    return "/>";
+                    s = "/>";
+                    return;
                 }
                 // A ">" inside text is part of the text.
                 s.push_back('>');
-                if (!ReadChar()) return s;
+                if (!ReadChar()) return;
                 continue;
             default:
                 if (s.empty() && static_cast<unsigned char>(ch_) <= 32) {
                     // Blanks before any text would be trimmed from it anyway: the line breaks and
                     // indentation between tags are passed over without being copied.
                     while (pos_ != end_ && static_cast<unsigned char>(*pos_) <= 32) ++pos_;
-                    if (!ReadChar()) return s;
+                    if (!ReadChar()) return;
                     continue;
                 }
                 s.push_back(ch_);
                 TakeRun(s, [](char c) { return c == '<' || c == '/' || c == '>'; });
-                if (!ReadChar()) return s;
+                if (!ReadChar()) return;
                 continue;
             }
         }
     }
 
-    AnsiString ReadName() {
-        AnsiString s;
+    // The name after "<" or "</" into name_.
+    void ReadName() {
+        AnsiString& s = name_;
+        s.clear();
         s.swap(pending_);
         selfClosed_ = false;
         while (ReadChar()) {
@@ -338,33 +294,36 @@ private:
             }
             break;
         }
-        return s;
     }
 
-    // Called with ch_ on the opening double quote: appends the value's bytes to out, each CR and LF as a
-    // blank, and leaves ch_ on the byte after the closing quote. Answers whether the value holds an "&".
-    bool ReadQuotedValueInto(AnsiString& out) {
-        size_t from = out.size();
-        for (;;) {
-            if (pos_ == end_ && !Refill()) {
-                eof_ = true;
-                break;
-            }
-            const void* quote = std::memchr(pos_, '"', static_cast<size_t>(end_ - pos_));
-            const char* stop = quote ? static_cast<const char*>(quote) : end_;
-            if (stop != pos_) {
-                out.append(pos_, static_cast<size_t>(stop - pos_));
-                ch_ = stop[-1];
-            }
-            pos_ = stop;
-            if (quote) {
-                ch_ = *pos_++;
-                break;
-            }
-        }
-        bool ampersand = BlankLineBreaks(out.data() + from, out.data() + out.size());
+    // Called with ch_ on the opening double quote: the value's bytes into value_, each CR and LF as a
+    // blank; leaves ch_ on the byte after the closing quote. Answers whether the value holds an "&".
+    bool ReadQuotedValue() {
+        const void* quote = std::memchr(pos_, '"', static_cast<size_t>(end_ - pos_));
+        const char* stop = quote ? static_cast<const char*>(quote) : end_;
+        value_.assign(pos_, static_cast<size_t>(stop - pos_));
+        if (stop != pos_) ch_ = stop[-1];
+        pos_ = stop;
+        if (quote)
+            ch_ = *pos_++;
+        else
+            eof_ = true;
+        bool ampersand = BlankLineBreaks(value_.data(), value_.data() + value_.size());
         ReadChar();
         return ampersand;
+    }
+
+    // Appends the line name=value to lines_.
+    void AddLine(std::string_view name, std::string_view value) {
+        size_t length = name.size() + 1 + value.size();
+        size_t at = lines_.size();
+        lines_.resize(at + xmlline::LengthSize(length) + length);
+        char* p = xmlline::WriteLength(lines_.data() + at, length);
+        std::memcpy(p, name.data(), name.size());
+        p[name.size()] = '=';
+        if (!value.empty()) std::memcpy(p + name.size() + 1, value.data(), value.size());
+        if (lineCount_ == UINT32_MAX) throw EListError("Too many attribute lines");
+        ++lineCount_;
     }
 
     // Bytes that end an attribute name: blanks, "=", the double quote, "/" and ">".
@@ -372,27 +331,24 @@ private:
         return IsBlank(c) || c == '=' || c == '"' || c == '/' || c == '>';
     }
 
-    // Reads the attributes of a tag up to its ">" (outside double quotes). With lines null they are only
-    // passed over.
-    void ReadAttributes(std::vector<AnsiString>* lines) {
-        AnsiString name;
+    // Reads the attributes of a tag up to its ">" (outside double quotes) into lines_. With keep false
+    // they are only passed over.
+    void ReadAttributes(bool keep) {
+        AnsiString& name = attributeName_;
+        name.clear();
         bool separated = false;
         for (;;) {
             if (ch_ == '"') {
-                AnsiString line = name;
-                line.push_back('=');
-                size_t valueStart = line.size();
-                bool needsDecoding = ReadQuotedValueInto(line);
-                if (lines) {
+                bool needsDecoding = ReadQuotedValue();
+                if (keep) {
                     if (needsDecoding) {
-                        XmlDecodeTo(std::string_view(line).substr(valueStart), decoded_);
+                        XmlDecodeTo(value_, decoded_);
                         // A numeric reference to a line break gives a blank, as a literal one does.
                         BlankLineBreaks(decoded_.data(), decoded_.data() + decoded_.size());
-                        line.resize(valueStart);
-                        line.append(decoded_);
+                        AddLine(name, decoded_);
+                    } else {
+                        AddLine(name, value_);
                     }
-                    if (lines->empty()) lines->reserve(2);  // most elements carry one to two attributes
-                    lines->push_back(std::move(line));
                 }
                 name.clear();
                 separated = false;
@@ -425,9 +381,11 @@ private:
         }
     }
 
-    // Called with ch_ on the last "-" of "<!--"; the comment ends at its first "-->".
-    AnsiString ReadComment() {
-        AnsiString text;
+    // Called with ch_ on the last "-" of "<!--": the text into comment_; the comment ends at its first
+    // "-->".
+    void ReadComment() {
+        AnsiString& text = comment_;
+        text.clear();
         while (ReadChar()) {
             if (ch_ == '>' && text.size() >= 2 && text[text.size() - 1] == '-' && text[text.size() - 2] == '-') {
                 text.resize(text.size() - 2);
@@ -437,54 +395,68 @@ private:
             TakeRun(text, [](char c) { return c == '>'; });
         }
         ReadChar();
-        return text;
     }
 
-    void NextToken(Token& token) {
-        token.Kind = xtNone;
-        token.Text.clear();
-        token.Attributes.clear();
-        while (!eof_ && token.Kind == xtNone) {
-            AnsiString chunk = NextChunk();
-            if (Is(chunk, "<")) {
-                token.Text = ReadName();
-                if (Is(token.Text, "?") || Is(token.Text, "!")) {
-                    ReadAttributes(nullptr);  // declarations and document types are skipped
-                } else if (Is(token.Text, "!--")) {
-                    token.Kind = xtComment;
-                    token.Text = ReadComment();
+    // The next token: kind_, its text in *text_ and, for a start tag, its attribute lines in lines_.
+    void NextToken() {
+        kind_ = xtNone;
+        name_.clear();
+        text_ = &name_;
+        lines_.clear();
+        lineCount_ = 0;
+        while (!eof_ && kind_ == xtNone) {
+            NextChunk();
+            if (Is(chunk_, "<")) {
+                ReadName();
+                text_ = &name_;
+                if (Is(name_, "?") || Is(name_, "!")) {
+                    ReadAttributes(false);  // declarations and document types are skipped
+                } else if (Is(name_, "!--")) {
+                    kind_ = xtComment;
+                    ReadComment();
+                    text_ = &comment_;
                 } else {
-                    token.Kind = xtStartTag;
-                    if (!selfClosed_) ReadAttributes(&token.Attributes);
+                    kind_ = xtStartTag;
+                    if (!selfClosed_) ReadAttributes(true);
                 }
-            } else if (Is(chunk, "/>")) {
-                token.Kind = xtEndTag;
-                token.Text = "/>";
-            } else if (Is(chunk, "</")) {
-                token.Kind = xtEndTag;
-                token.Text = ReadName();
+            } else if (Is(chunk_, "/>")) {
+                kind_ = xtEndTag;
+                text_ = &chunk_;
+            } else if (Is(chunk_, "</")) {
+                kind_ = xtEndTag;
+                ReadName();
+                text_ = &name_;
                 if (selfClosed_) pending_.clear();  // "</a/>" is the end tag of a
-                ReadAttributes(nullptr);
+                ReadAttributes(false);
             } else {
-                std::string_view text = TrimControl(chunk);
+                std::string_view text = TrimControl(chunk_);
                 if (!text.empty()) {
-                    token.Kind = xtText;
-                    token.Text.assign(text);
+                    kind_ = xtText;
+                    trimmed_.assign(text);
+                    text_ = &trimmed_;
                 }
             }
         }
     }
 
-    ByteSource* source_;
-    TxmlNodePool pool_;
-    std::unique_ptr<char[]> buffer_;
     const char* pos_;
     const char* end_;
+    TxmlTreeStorage& storage_;
     char ch_ = 0;
     bool eof_ = false;
     bool selfClosed_ = false;
+    TokenKind kind_ = xtNone;
+    const AnsiString* text_ = &name_;  // the token's text: one of the buffers below
     AnsiString pending_;
-    AnsiString decoded_;  // reused for every attribute value that needs decoding
+    AnsiString chunk_;
+    AnsiString name_;
+    AnsiString comment_;
+    AnsiString trimmed_;
+    AnsiString attributeName_;
+    AnsiString value_;
+    AnsiString decoded_;
+    AnsiString lines_;  // a start tag's attribute lines, each after its length
+    uint32_t lineCount_ = 0;
 };
 
 // ---- TxmlParser -----------------------------------------------------------------------------------------
@@ -516,49 +488,75 @@ TxmlNode* TxmlParser::TakeRoot() noexcept {
     return root;
 }
 
+void TxmlParser::LoadBytes(const char* data, size_t size) {
+    TxmlTreeStorage* storage = TxmlTreeStorage::Create();
+    struct Hold {
+        TxmlTreeStorage* storage;
+        ~Hold() {
+            storage->Seal();
+            TxmlTreeStorage::Release(storage);
+        }
+    } hold{storage};
+    // The old top node goes (its trace line is written) unless it now belongs to another tree.
+    TxmlNode* fresh = new (*storage) TxmlNode();
+    fresh->Name = "Root";
+    TxmlNode* old = root_;
+    root_ = fresh;
+    if (old && !old->Parent) DestroyNode(old);
+    Reader(data, size, *storage).BuildTree(root_);
+}
+
+void TxmlParser::LoadFromStream(std::istream& stream) {
+    AnsiString bytes;
+    char block[64 * 1024];
+    try {
+        while (stream && stream.read(block, sizeof block).gcount() > 0)
+            bytes.append(block, static_cast<size_t>(stream.gcount()));
+    } catch (...) {
+        // A stream that throws on errors: a read error ends the input.
+    }
+    LoadBytes(bytes.data(), bytes.size());
+}
+
+void TxmlParser::LoadFromString(std::string_view text) { LoadBytes(text.data(), text.size()); }
+
 namespace {
 
-// Replaces *root by a new top node, destroying the old one (its trace line is written) unless it now
-// belongs to another tree.
-void RenewRoot(TxmlNode*& root) {
-    TxmlNode* fresh = NewRoot();
-    TxmlNode* old = root;
-    root = fresh;
-    if (old && !old->Parent) DestroyNode(old);
+[[noreturn]] void ThrowFileError(const char* what, const AnsiString& fileName, int code) {
+    throw EInOutError(AnsiString(what) + " file \"" + fileName + "\". " + std::strerror(code), code);
 }
 
 }  // namespace
-
-void TxmlParser::LoadFromStream(std::istream& stream) {
-    RenewRoot(root_);
-    StreamSource source(stream);
-    Reader(&source, nullptr, 0).BuildTree(root_);
-}
-
-void TxmlParser::LoadFromString(std::string_view text) {
-    RenewRoot(root_);
-    Reader(nullptr, text.data(), text.size()).BuildTree(root_);
-}
 
 void TxmlParser::LoadFromFile(const AnsiString& fileName) {
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
     if (!file) {
         int code = errno;
         if (code == ENOENT) return;  // a missing file leaves the empty tree
-        throw EInOutError("Cannot open file \"" + fileName + "\". " + std::strerror(code), code);
+        ThrowFileError("Cannot open", fileName, code);
     }
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
-    // A folder opens on some systems but cannot be read: that is a file that cannot be opened, not an
-    // empty one. Read the first block before anything changes.
-    std::unique_ptr<char[]> first(new char[64 * 1024]);
-    size_t got = std::fread(first.get(), 1, 64 * 1024, file);
-    if (got == 0 && std::ferror(file)) {
+    // The whole file in one buffer, grown as it fills. A read error throws before anything changes: a
+    // folder opens on some systems but cannot be read (a file that cannot be opened, not an empty one),
+    // and a file cut off by an error must not pass for a shorter one.
+    size_t capacity = 64 * 1024, size = 0;
+    std::unique_ptr<char[]> bytes(new char[capacity]);
+    for (;;) {
+        if (size == capacity) {
+            std::unique_ptr<char[]> grown(new char[2 * capacity]);
+            std::memcpy(grown.get(), bytes.get(), size);
+            bytes = std::move(grown);
+            capacity *= 2;
+        }
+        size_t got = std::fread(bytes.get() + size, 1, capacity - size, file);
+        size += got;
+        if (got != 0) continue;
+        if (!std::ferror(file)) break;
         int code = errno ? errno : EIO;
-        throw EInOutError("Cannot open file \"" + fileName + "\". " + std::strerror(code), code);
+        ThrowFileError(size == 0 ? "Cannot open" : "Cannot read", fileName, code);
     }
-    RenewRoot(root_);
-    FileSource source(file);
-    Reader(&source, first.get(), got).BuildTree(root_);
+    closer.reset();
+    LoadBytes(bytes.get(), size);
 }
 
 TxmlNode* LoadXmlFile(const AnsiString& fileName) {

@@ -48,7 +48,7 @@ public:
 
     // When the file exists: opens it for reading (others may read and write it meanwhile), reads it with
     // LoadFromStream and closes it. A missing file does nothing. A file that exists but cannot be opened
-    // throws EInOutError. A read error in the middle counts as the end of the input.
+    // or read to its end throws EInOutError and leaves the tree as it was.
     void LoadFromFile(const AnsiString& fileName);
     // Destroys the current top node (its trace line is written), makes a new "Root" and builds the tree
     // from the stream's bytes up to its end.
@@ -58,6 +58,8 @@ public:
 
 private:
     class Reader;
+    // Replaces the tree by the one read from the bytes.
+    void LoadBytes(const char* data, size_t size);
     TxmlNode* root_;
 };
 

@@ -1,6 +1,7 @@
 // The writer: the lines of a tree collected in memory, written in one go.
 #include "xml/Writer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -26,86 +27,146 @@ struct EscapeTable {
 };
 constexpr EscapeTable kEscape;
 
-void EncodeInto(AnsiString& out, std::string_view text) {
-    const char* p = text.data();
-    const char* end = p + text.size();
-    for (;;) {
-        const char* run = p;
-        while (p < end && !kEscape.special[static_cast<unsigned char>(*p)]) ++p;
-        out.append(run, p);
-        if (p == end) return;
-        switch (*p++) {
-        case '"': out.append("&quot;"); break;
-        case '&': out.append("&amp;"); break;
-        case '<': out.append("&lt;"); break;
-        case '>': out.append("&gt;"); break;
-        default: return;  // NUL
+// Collects the output in a buffer of its own and hands it on in large pieces, to a string or a stream,
+// so that no output is built twice and a stream never waits for the whole text.
+class Sink {
+public:
+    explicit Sink(AnsiString& text) : text_(&text) {}
+    explicit Sink(std::ostream& stream) : stream_(&stream) {}
+
+    void Put(std::string_view bytes) {
+        if (bytes.size() > static_cast<size_t>(end_ - at_)) return PutLarge(bytes);
+        std::memcpy(at_, bytes.data(), bytes.size());
+        at_ += bytes.size();
+    }
+    void Put(char byte) {
+        if (at_ == end_) Flush();
+        *at_++ = byte;
+    }
+    void PutSpaces(size_t count) {
+        while (count > 0) {
+            if (at_ == end_) Flush();
+            size_t n = std::min(count, static_cast<size_t>(end_ - at_));
+            std::memset(at_, ' ', n);
+            at_ += n;
+            count -= n;
         }
     }
-}
+    // The escaped text, up to its first NUL byte.
+    void PutEncoded(std::string_view text) {
+        const char* p = text.data();
+        const char* end = p + text.size();
+        for (;;) {
+            const char* run = p;
+            while (p < end && !kEscape.special[static_cast<unsigned char>(*p)]) ++p;
+            Put(std::string_view(run, static_cast<size_t>(p - run)));
+            if (p == end) return;
+            switch (*p++) {
+            case '"': Put("&quot;"); break;
+            case '&': Put("&amp;"); break;
+            case '<': Put("&lt;"); break;
+            case '>': Put("&gt;"); break;
+            default: return;  // NUL
+            }
+        }
+    }
 
-std::string_view NameOf(std::string_view line) {
-    size_t eq = line.find('=');
-    return eq == std::string_view::npos ? std::string_view() : line.substr(0, eq);
-}
+    // Hands on what the buffer holds. A failing stream throws EInOutError ("Stream write error").
+    void Flush() {
+        Write(buffer_, static_cast<size_t>(at_ - buffer_));
+        at_ = buffer_;
+    }
 
-// The value a lookup by the name of line i finds: the first line of that name, usually line i itself.
-std::string_view LookedUpValue(const std::vector<AnsiString>& lines, size_t i) {
-    std::string_view name = NameOf(lines[i]);
-    size_t found = i;
-    for (size_t j = 0; j < i; ++j) {
-        if (xmlname::SameAttributeName(NameOf(lines[j]), name)) {
-            found = j;
+private:
+    void PutLarge(std::string_view bytes) {
+        Flush();
+        if (bytes.size() >= sizeof buffer_) return Write(bytes.data(), bytes.size());
+        std::memcpy(at_, bytes.data(), bytes.size());
+        at_ += bytes.size();
+    }
+
+    void Write(const char* data, size_t size) {
+        if (size == 0) return;
+        if (text_) {
+            text_->append(data, size);
+            return;
+        }
+        bool written = false;
+        try {
+            written = static_cast<bool>(stream_->write(data, static_cast<std::streamsize>(size)));
+        } catch (...) {
+            written = false;
+        }
+        if (!written) throw EInOutError("Stream write error", 0);
+    }
+
+    AnsiString* text_ = nullptr;
+    std::ostream* stream_ = nullptr;
+    char buffer_[64 * 1024];
+    char* at_ = buffer_;
+    char* const end_ = buffer_ + sizeof buffer_;
+};
+
+// The value a lookup by the name of line finds: the first line of that name, usually line itself.
+std::string_view LookedUpValue(const TxmlAttributes& lines, TxmlAttributes::Iterator line) {
+    std::string_view name = xmlname::LineName(*line);
+    for (auto it = lines.begin(); it != line; ++it) {
+        if (xmlname::SameAttributeName(xmlname::LineName(*it), name)) {
+            line = it;
             break;
         }
     }
-    std::string_view line = lines[found];
-    size_t eq = line.find('=');
-    return eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
+    return xmlname::LineValue(*line);
 }
 
-bool IsEmptyTagLine(std::string_view line) {
-    size_t b = 0, e = line.size();
-    while (b < e && static_cast<unsigned char>(line[b]) <= 32) ++b;
-    while (e > b && static_cast<unsigned char>(line[e - 1]) <= 32) --e;
-    return line.substr(b, e - b) == "< />";
+// Whether the start line of node, trimmed of bytes up to blank, would read "< />", which is not written:
+// a leaf without name, attributes and text, or a node with children, no attributes and the name " /".
+bool IsEmptyTagLine(const TxmlNode* node) {
+    if (!node->Attributes.Empty()) return false;
+    if (node->Children.empty()) return node->Name.empty() && node->Value.empty();
+    return node->Name == " /";
 }
 
-// Appends the start line (or the only line) of node at depth.
-void WriteStartLine(AnsiString& out, const TxmlNode* node, size_t depth) {
-    size_t lineStart = out.size();
-    out.append(2 * depth, ' ').append(1, '<').append(node->Name);
-    const auto& lines = node->Attributes.Lines();
-    for (size_t i = 0; i < lines.size(); ++i) {
-        out.append(1, ' ').append(NameOf(lines[i])).append("=\"");
-        EncodeInto(out, LookedUpValue(lines, i));
-        out.append(1, '"');
-    }
+// Writes the start line (or the only line) of node at depth.
+void WriteStartLine(Sink& out, const TxmlNode* node, size_t depth) {
+    if (IsEmptyTagLine(node)) return;
     bool hasChildren = !node->Children.empty();
-    if (!hasChildren) {
-        if (node->Value.empty()) {
-            out.append(" />");
-        } else if (node->IsComment) {
-            out.resize(lineStart);
-            out.append("<!--").append(node->Value).append("-->");
-        } else {
-            out.append(1, '>');
-            EncodeInto(out, node->Value);
-            out.append("</").append(node->Name).append(1, '>');
-        }
-    } else {
-        out.append(lines.empty() ? ">" : " >");
-    }
-    if (IsEmptyTagLine(std::string_view(out).substr(lineStart))) {
-        out.resize(lineStart);
+    if (!hasChildren && node->IsComment && !node->Value.empty()) {
+        out.Put("<!--");
+        out.Put(node->Value);
+        out.Put("-->\r\n");
         return;
     }
-    if (hasChildren && !node->Value.empty()) EncodeInto(out, node->Value);
-    out.append("\r\n");
+    out.PutSpaces(2 * depth);
+    out.Put('<');
+    out.Put(node->Name);
+    const TxmlAttributes& lines = node->Attributes;
+    for (auto line = lines.begin(); line != lines.end(); ++line) {
+        out.Put(' ');
+        out.Put(xmlname::LineName(*line));
+        out.Put("=\"");
+        out.PutEncoded(LookedUpValue(lines, line));
+        out.Put('"');
+    }
+    if (!hasChildren) {
+        if (node->Value.empty()) {
+            out.Put(" />");
+        } else {
+            out.Put('>');
+            out.PutEncoded(node->Value);
+            out.Put("</");
+            out.Put(node->Name);
+            out.Put('>');
+        }
+    } else {
+        out.Put(lines.Empty() ? ">" : " >");
+        if (!node->Value.empty()) out.PutEncoded(node->Value);
+    }
+    out.Put("\r\n");
 }
 
 // The lines of every child of container at depth 1 and below; iterative, so that any depth is written.
-void WriteChildren(AnsiString& out, const TxmlNode* container) {
+void WriteChildren(Sink& out, const TxmlNode* container) {
     struct Frame {
         const TxmlNode* node;
         size_t next;  // index of the next child to write
@@ -122,12 +183,27 @@ void WriteChildren(AnsiString& out, const TxmlNode* container) {
             continue;
         }
         if (stack.size() > 1) {
-            const TxmlNode* node = frame.node;
-            size_t depth = stack.size() - 1;
-            out.append(2 * depth, ' ').append("</").append(node->Name).append(">\r\n");
+            out.PutSpaces(2 * (stack.size() - 1));
+            out.Put("</");
+            out.Put(frame.node->Name);
+            out.Put(">\r\n");
         }
         stack.pop_back();
     }
+}
+
+void WriteDocument(Sink& out, const TxmlNode* container, std::string_view encoding) {
+    out.Put("<?xml version=\"1.0\"");
+    if (!encoding.empty()) {
+        out.Put(" encoding=\"");
+        out.Put(encoding);
+        out.Put('"');
+    }
+    out.Put("?>\r\n<!--");
+    out.Put(kHeaderComment);
+    out.Put("-->\r\n");
+    WriteChildren(out, container);
+    out.Flush();
 }
 
 }  // namespace
@@ -135,27 +211,22 @@ void WriteChildren(AnsiString& out, const TxmlNode* container) {
 AnsiString XmlEncode(std::string_view text) {
     AnsiString out;
     out.reserve(text.size());
-    EncodeInto(out, text);
+    Sink sink(out);
+    sink.PutEncoded(text);
+    sink.Flush();
     return out;
 }
 
 AnsiString SaveXmlString(const TxmlNode* container, std::string_view encoding) {
-    AnsiString out = "<?xml version=\"1.0\"";
-    if (!encoding.empty()) out.append(" encoding=\"").append(encoding).append("\"");
-    out.append("?>\r\n<!--").append(kHeaderComment).append("-->\r\n");
-    WriteChildren(out, container);
+    AnsiString out;
+    auto sink = std::make_unique<Sink>(out);
+    WriteDocument(*sink, container, encoding);
     return out;
 }
 
 void SaveXmlStream(const TxmlNode* container, std::ostream& stream, std::string_view encoding) {
-    AnsiString text = SaveXmlString(container, encoding);
-    bool written = false;
-    try {
-        written = static_cast<bool>(stream.write(text.data(), static_cast<std::streamsize>(text.size())));
-    } catch (...) {
-        written = false;
-    }
-    if (!written) throw EInOutError("Stream write error", 0);
+    auto sink = std::make_unique<Sink>(stream);
+    WriteDocument(*sink, container, encoding);
 }
 
 namespace {

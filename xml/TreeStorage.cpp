@@ -1,0 +1,140 @@
+// Node storage: the header in front of every node and the blocks of a loaded tree's storage. Kept apart
+// from the tree code, which only ever uses new and delete.
+#include "xml/TreeStorage.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+namespace {
+
+// Under AddressSanitizer every node and every text gets a heap block of its own, so that a use after
+// free or past the end is still caught.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kShareBlocks = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kShareBlocks = false;
+#else
+constexpr bool kShareBlocks = true;
+#endif
+#else
+constexpr bool kShareBlocks = true;
+#endif
+
+// In front of every node: the storage holding it, or null for a node made with plain new.
+struct NodeHeader {
+    TxmlTreeStorage* storage;
+};
+static_assert(alignof(TxmlNode) <= alignof(NodeHeader), "a node right after its header must be aligned");
+constexpr size_t kHeaderSize = sizeof(NodeHeader);
+// Blocks grow from small (a short file pays little) to this size; larger requests get a block of their own.
+constexpr size_t kMaxBlockSize = 256 * 1024;
+
+NodeHeader* HeaderOf(void* node) {
+    return reinterpret_cast<NodeHeader*>(static_cast<char*>(node) - kHeaderSize);
+}
+
+}  // namespace
+
+struct TxmlTreeStorage::Block {
+    Block* next;
+    alignas(std::max_align_t) char bytes[1];
+};
+
+TxmlTreeStorage* TxmlTreeStorage::Create() { return new TxmlTreeStorage(); }
+
+TxmlTreeStorage::~TxmlTreeStorage() {
+    while (blocks_) {
+        Block* next = blocks_->next;
+        ::operator delete(blocks_);
+        blocks_ = next;
+    }
+}
+
+void TxmlTreeStorage::Release(TxmlTreeStorage* storage) noexcept {
+    if (storage->holds_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete storage;
+}
+
+void TxmlTreeStorage::Seal() noexcept {
+    holds_.fetch_add(unsealedNodes_, std::memory_order_relaxed);
+    unsealedNodes_ = 0;
+}
+
+char* TxmlTreeStorage::AllocateBlock(size_t size) {
+    void* raw = ::operator new(offsetof(Block, bytes) + size);
+    Block* block = static_cast<Block*>(raw);
+    block->next = blocks_;
+    blocks_ = block;
+    return block->bytes;
+}
+
+char* TxmlTreeStorage::Allocate(size_t size, size_t alignment) {
+    if (!kShareBlocks) return AllocateBlock(std::max<size_t>(size, 1));
+    size_t pad = static_cast<size_t>(-reinterpret_cast<uintptr_t>(next_)) & (alignment - 1);
+    if (next_ && static_cast<size_t>(limit_ - next_) >= pad + size) {
+        char* at = next_ + pad;
+        next_ = at + size;
+        return lastShared_ = at;
+    }
+    if (size > kMaxBlockSize / 2) return AllocateBlock(size);  // the current block stays in use
+    size_t blockSize = std::max(nextBlockSize_, size);
+    nextBlockSize_ = std::min(nextBlockSize_ * 2, kMaxBlockSize);
+    char* at = AllocateBlock(blockSize);
+    next_ = at + size;
+    limit_ = at + blockSize;
+    return lastShared_ = at;
+}
+
+void TxmlTreeStorage::Borrow(TxmlText& text, const char* data, size_t size) noexcept {
+    text.Free();
+    text.data_ = data;
+    text.size_ = size;
+    text.owned_ = false;
+}
+
+void TxmlTreeStorage::Borrow(TxmlAttributes& lines, const char* data, size_t size, uint32_t count) noexcept {
+    lines.Free();
+    lines.data_ = data;
+    lines.size_ = size;
+    lines.count_ = count;
+    lines.owned_ = false;
+}
+
+void TxmlTreeStorage::CopyInto(TxmlText& text, std::string_view bytes) {
+    if (bytes.empty()) return Borrow(text, "", 0);
+    char* at = AllocateText(bytes.size());
+    std::copy(bytes.begin(), bytes.end(), at);
+    Borrow(text, at, bytes.size());
+}
+
+void* TxmlTreeStorage::AllocateNode(size_t size) {
+    char* raw = kShareBlocks ? Allocate(kHeaderSize + size, alignof(NodeHeader))
+                             : static_cast<char*>(::operator new(kHeaderSize + size));
+    new (raw) NodeHeader{this};
+    ++unsealedNodes_;
+    return raw + kHeaderSize;
+}
+
+void TxmlTreeStorage::UndoNode(void* node) noexcept {
+    --unsealedNodes_;
+    if (!kShareBlocks) ::operator delete(HeaderOf(node));
+}
+
+void* TxmlNode::operator new(size_t size) {
+    char* raw = static_cast<char*>(::operator new(kHeaderSize + size));
+    new (raw) NodeHeader{nullptr};
+    return raw + kHeaderSize;
+}
+
+void* TxmlNode::operator new(size_t size, TxmlTreeStorage& storage) { return storage.AllocateNode(size); }
+
+void TxmlNode::operator delete(void* node) noexcept {
+    if (!node) return;
+    NodeHeader* header = HeaderOf(node);
+    TxmlTreeStorage* storage = header->storage;
+    if (!storage || !kShareBlocks) ::operator delete(header);
+    if (storage) TxmlTreeStorage::Release(storage);
+}
+
+void TxmlNode::operator delete(void* node, TxmlTreeStorage& storage) noexcept { storage.UndoNode(node); }

@@ -1,0 +1,89 @@
+#pragma once
+// The storage of a loaded tree (not part of the unit's interface): the nodes of one file and the text
+// they borrow lie in a few large blocks instead of one heap block per node, name, value and attribute
+// list. Every node made in a storage holds it; the storage and all its blocks go with the last node,
+// wherever the nodes went meanwhile (moved to another tree, released on another thread). One node kept
+// alive keeps the whole storage alive.
+//
+// A storage is filled by one loader on one thread: Create, nodes with new (storage) TxmlNode and text
+// with Borrow..., then Seal and Release once. No node of the storage may be deleted before Seal.
+#include <atomic>
+#include <cstddef>
+#include <string_view>
+
+#include "xml/Node.h"
+
+class TxmlTreeStorage {
+public:
+    // A new storage, held once by its loader.
+    static TxmlTreeStorage* Create();
+    // Drops one hold; the last one frees the storage.
+    static void Release(TxmlTreeStorage* storage) noexcept;
+
+    TxmlTreeStorage(const TxmlTreeStorage&) = delete;
+    TxmlTreeStorage& operator=(const TxmlTreeStorage&) = delete;
+
+    // Room for size bytes of text, to be filled and then borrowed by a node of this storage.
+    char* AllocateText(size_t size) { return Allocate(size, 1); }
+    // Gives back the unused end of the latest AllocateText, which returned start: the bytes from end on
+    // are free again.
+    void TrimText(const char* start, const char* end) noexcept {
+        if (start == lastShared_) next_ = const_cast<char*>(end);
+    }
+    // Points text (of a node of this storage) at size bytes that lie in this storage.
+    static void Borrow(TxmlText& text, const char* data, size_t size) noexcept;
+    // Points lines (of a node of this storage) at count encoded lines that lie in this storage.
+    static void Borrow(TxmlAttributes& lines, const char* data, size_t size, uint32_t count) noexcept;
+    // Copies bytes into the storage and points text at the copy.
+    void CopyInto(TxmlText& text, std::string_view bytes);
+
+    // Makes every node allocated so far a hold of the storage.
+    void Seal() noexcept;
+
+private:
+    friend class TxmlNode;
+    struct Block;
+
+    TxmlTreeStorage() noexcept = default;
+    ~TxmlTreeStorage();
+    char* Allocate(size_t size, size_t alignment);
+    char* AllocateBlock(size_t size);
+    void* AllocateNode(size_t size);
+    void UndoNode(void* node) noexcept;
+
+    std::atomic<size_t> holds_{1};
+    size_t unsealedNodes_ = 0;
+    Block* blocks_ = nullptr;
+    char* next_ = nullptr;
+    char* lastShared_ = nullptr;  // the latest allocation carved from the current block
+    char* limit_ = nullptr;
+    size_t nextBlockSize_ = 4096;
+};
+
+// How an attribute list stores each line: its length, seven bits a byte from the lowest up (the high bit
+// set on every byte but the last), then its bytes.
+namespace xmlline {
+
+inline size_t LengthSize(size_t length) {
+    size_t bytes = 1;
+    for (; length >= 0x80; length >>= 7) ++bytes;
+    return bytes;
+}
+
+inline char* WriteLength(char* at, size_t length) {
+    for (; length >= 0x80; length >>= 7) *at++ = static_cast<char>(length | 0x80);
+    *at++ = static_cast<char>(length);
+    return at;
+}
+
+// Reads a length and moves at past it.
+inline size_t ReadLength(const char*& at) {
+    size_t length = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        unsigned char byte = static_cast<unsigned char>(*at++);
+        length |= static_cast<size_t>(byte & 0x7F) << shift;
+        if (!(byte & 0x80)) return length;
+    }
+}
+
+}  // namespace xmlline
