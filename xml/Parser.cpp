@@ -1,6 +1,7 @@
 // The tolerant parser: a byte-at-a-time tokenizer over a buffered source that builds the tree as it goes.
 #include "xml/Parser.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -28,9 +29,28 @@ inline bool BlankLineBreaks(char* begin, char* end) {
     return ampersand;
 }
 
+// Bytes that end the plain run of an attribute value: its closing quote, line breaks and "&".
+struct ValueBytes {
+    bool special[256] = {};
+    constexpr ValueBytes() {
+        special[static_cast<unsigned char>('"')] = special[static_cast<unsigned char>('&')] = true;
+        special[static_cast<unsigned char>('\r')] = special[static_cast<unsigned char>('\n')] = true;
+    }
+};
+constexpr ValueBytes kValueBytes;
+
+// Bytes that end a plain element name: blanks, ">", "?" and "/".
+struct NameBytes {
+    bool stop[256] = {};
+    constexpr NameBytes() {
+        for (char c : {'\0', '\t', '\n', '\r', ' ', '>', '?', '/'}) stop[static_cast<unsigned char>(c)] = true;
+    }
+};
+constexpr NameBytes kNameBytes;
+
 // Cheap equality with a short literal; the reader asks this for every byte of a name.
 template <size_t N>
-inline bool Is(const AnsiString& s, const char (&literal)[N]) {
+inline bool Is(std::string_view s, const char (&literal)[N]) {
     return s.size() == N - 1 && std::memcmp(s.data(), literal, N - 1) == 0;
 }
 
@@ -61,39 +81,47 @@ inline bool StartsWith(std::string_view s, size_t at, const char (&prefix)[N]) {
     return s.size() - at >= N - 1 && std::memcmp(s.data() + at, prefix, N - 1) == 0;
 }
 
-// Decodes step 2 into out; false when an "&" form is not one of the decodable ones.
-bool DecodeReferences(std::string_view t, AnsiString& out) {
-    out.reserve(t.size());
-    size_t i = 0;
-    while (i < t.size()) {
-        size_t amp = t.find('&', i);
-        if (amp == std::string_view::npos) {
-            out.append(t.substr(i));
-            break;
+// Decodes step 2 into out, which has room for t.size() bytes (the result is never longer). Returns the end
+// of the result, or nullptr when an "&" form is not one of the decodable ones.
+char* DecodeReferences(std::string_view t, char* out) {
+    const char* p = t.data();
+    const char* end = p + t.size();
+    while (p < end) {
+        char c = *p++;
+        if (c != '&') {
+            *out++ = c;
+            continue;
         }
-        out.append(t.substr(i, amp - i));
-        i = amp + 1;
-        if (StartsWith(t, i, "amp;")) {
-            out.push_back('&');
-            i += 4;
-        } else if (StartsWith(t, i, "lt;")) {
-            out.push_back('<');
-            i += 3;
-        } else if (StartsWith(t, i, "quot;")) {
-            out.push_back('"');
-            i += 5;
-        } else if (i < t.size() && t[i] == '#') {
-            size_t j = i + 1;
+        std::string_view rest(p, static_cast<size_t>(end - p));
+        if (StartsWith(rest, 0, "amp;")) {
+            *out++ = '&';
+            p += 4;
+        } else if (StartsWith(rest, 0, "lt;")) {
+            *out++ = '<';
+            p += 3;
+        } else if (StartsWith(rest, 0, "quot;")) {
+            *out++ = '"';
+            p += 5;
+        } else if (p < end && *p == '#') {
+            const char* digit = p + 1;
             unsigned value = 0;
-            while (j < t.size() && t[j] >= '0' && t[j] <= '9') value = (value * 10 + unsigned(t[j++] - '0')) % 256;
-            if (j == i + 1 || j >= t.size() || t[j] != ';') return false;
-            out.push_back(static_cast<char>(value));
-            i = j + 1;
+            while (digit < end && *digit >= '0' && *digit <= '9') value = (value * 10 + unsigned(*digit++ - '0')) % 256;
+            if (digit == p + 1 || digit >= end || *digit != ';') return nullptr;
+            *out++ = static_cast<char>(value);
+            p = digit + 1;
         } else {
-            return false;
+            return nullptr;
         }
     }
-    return true;
+    return out;
+}
+
+// DecodeReferences into out (replacing its content); false when the text is not decodable as a whole.
+bool DecodeReferencesTo(std::string_view t, AnsiString& out) {
+    out.resize(t.size());
+    char* end = DecodeReferences(t, out.data());
+    out.resize(end ? static_cast<size_t>(end - out.data()) : 0);
+    return end != nullptr;
 }
 
 }  // namespace
@@ -108,8 +136,8 @@ void XmlDecodeTo(std::string_view text, AnsiString& out) {
         return;
     }
     bool valid = text.find("&gt") == std::string_view::npos
-                     ? DecodeReferences(text, out)
-                     : DecodeReferences(ReplaceAll(ReplaceAll(text, "&gt;", ">"), "&gt", ">"), out);
+                     ? DecodeReferencesTo(text, out)
+                     : DecodeReferencesTo(ReplaceAll(ReplaceAll(text, "&gt;", ">"), "&gt", ">"), out);
     if (valid) return;
     // Not decodable as a whole: only the four named references are replaced, in this order.
     out = ReplaceAll(ReplaceAll(ReplaceAll(ReplaceAll(text, "&quot;", "\""), "&lt;", "<"), "&gt;", ">"), "&amp;", "&");
@@ -131,8 +159,35 @@ enum TokenKind : unsigned char { xtStartTag, xtEndTag, xtComment, xtText, xtNone
 
 }  // namespace
 
-// Reads the whole input from memory. Names, texts and attribute lines are gathered in buffers the reader
-// reuses, then copied once into the tree's storage, so that a node costs no heap block of its own.
+// A buffer that grows without clearing what it adds: the reader writes attribute lines into it.
+class LineBuffer {
+public:
+    char* data() noexcept { return data_.get(); }
+    size_t size() const noexcept { return size_; }
+    void clear() noexcept { size_ = 0; }
+    void resize(size_t size) noexcept { size_ = size; }  // only to shrink
+    // Room for n more bytes; returns where they start.
+    char* Extend(size_t n) {
+        if (capacity_ - size_ < n) {
+            size_t grown = std::max(2 * capacity_, size_ + n);
+            std::unique_ptr<char[]> bigger(new char[grown]);
+            if (size_) std::memcpy(bigger.get(), data_.get(), size_);
+            data_ = std::move(bigger);
+            capacity_ = grown;
+        }
+        char* at = data_.get() + size_;
+        size_ += n;
+        return at;
+    }
+
+private:
+    std::unique_ptr<char[]> data_;
+    size_t size_ = 0, capacity_ = 0;
+};
+
+// Reads the whole input from memory. Names point into the input; texts and attribute lines are gathered
+// in buffers the reader reuses. Everything a node keeps is copied once into the tree's storage, so that a
+// node costs no heap block of its own.
 class TxmlParser::Reader {
 public:
     Reader(const char* data, size_t size, TxmlTreeStorage& storage) : pos_(data), end_(data + size), storage_(storage) {}
@@ -146,9 +201,12 @@ public:
             switch (kind_) {
             case xtStartTag: {
                 TxmlNode* child = new (storage_) TxmlNode(current);
-                storage_.CopyInto(child->Name, *text_);
+                // The name and the attribute lines side by side in one piece of the storage.
+                char* name = storage_.AllocateText(text_.size() + lines_.size());
+                char* lines = name + text_.size();
+                if (!text_.empty()) std::memcpy(name, text_.data(), text_.size());
+                TxmlTreeStorage::Borrow(child->Name, name, text_.size());
                 if (lineCount_) {
-                    char* lines = storage_.AllocateText(lines_.size());
                     std::memcpy(lines, lines_.data(), lines_.size());
                     TxmlTreeStorage::Borrow(child->Attributes, lines, lines_.size(), lineCount_);
                 }
@@ -156,11 +214,11 @@ public:
                 break;
             }
             case xtEndTag:
-                if (Is(*text_, "/>")) {
+                if (endsEmptyElement_) {
                     current = current->Parent;
-                } else if (!text_->empty()) {  // "</>" is passed over
+                } else if (!text_.empty()) {  // "</>" is passed over
                     TxmlNode* open = current;
-                    while (open && !xmlname::SameElementName(open->Name, *text_)) open = open->Parent;
+                    while (open && !xmlname::SameElementName(open->Name, text_)) open = open->Parent;
                     current = open ? open->Parent : nullptr;
                 }
                 if (!current) current = top;
@@ -168,14 +226,14 @@ public:
             case xtComment: {
                 TxmlNode* comment = new (storage_) TxmlNode(current);
                 comment->IsComment = true;
-                storage_.CopyInto(comment->Value, *text_);
+                storage_.CopyInto(comment->Value, text_);
                 break;
             }
             case xtText:
-                if (text_->find('&') == AnsiString::npos) {
-                    storage_.CopyInto(current->Value, *text_);
+                if (text_.find('&') == std::string_view::npos) {
+                    storage_.CopyInto(current->Value, text_);
                 } else {
-                    XmlDecodeTo(*text_, decoded_);
+                    XmlDecodeTo(text_, decoded_);
                     storage_.CopyInto(current->Value, decoded_);
                 }
                 break;
@@ -186,6 +244,12 @@ public:
     }
 
 private:
+    // What the last chunk was: "<", "</", "/>", or text (in chunkText_, possibly empty).
+    enum class Chunk : unsigned char { Open, Close, EmptyEnd, Text };
+    // What one step left for the next: nothing, the first byte of a name (the byte before pos_), or the
+    // "/" of "/>" (with ch_ on the ">").
+    enum class Pending : unsigned char { None, NameByte, Slash };
+
     // Reads one byte into ch_; at the end of the input sets eof_ (ch_ stays) and answers false.
     bool ReadChar() {
         if (pos_ == end_) {
@@ -196,40 +260,57 @@ private:
         return true;
     }
 
-    // Takes the bytes from pos_ up to (not including) the first one for which stop is true into s, as if
-    // each had been read with ReadChar and appended.
+    // Moves pos_ past the bytes for which stop is false, as if each had been read with ReadChar.
     template <class Stop>
-    void TakeRun(AnsiString& s, Stop stop) {
+    void SkipRun(Stop stop) {
         const char* p = pos_;
         while (p < end_ && !stop(*p)) ++p;
         if (p != pos_) {
-            s.append(pos_, static_cast<size_t>(p - pos_));
             ch_ = p[-1];
             pos_ = p;
         }
     }
 
-    // The next chunk into chunk_: "<", "</", "/>" or text.
+    // Takes the bytes SkipRun passes over into s.
+    template <class Stop>
+    void TakeRun(AnsiString& s, Stop stop) {
+        const char* from = pos_;
+        SkipRun(stop);
+        s.append(from, static_cast<size_t>(pos_ - from));
+    }
+
     void NextChunk() {
-        AnsiString& s = chunk_;
+        AnsiString& s = chunkText_;
         s.clear();
-        s.swap(pending_);
+        Pending pending = pending_;
+        pending_ = Pending::None;
+        if (pending == Pending::Slash) {
+            if (ch_ == '>') {
+                ReadChar();
+                chunk_ = Chunk::EmptyEnd;
+                return;
+            }
+            s.push_back('/');
+        } else if (pending == Pending::NameByte) {
+            s.push_back(pos_[-1]);
+        }
+        chunk_ = Chunk::Text;
         for (;;) {
             switch (ch_) {
             case '<':
                 if (!s.empty()) return;
-                s = "<";
+                chunk_ = Chunk::Open;
                 if (ReadChar()) {
                     if (ch_ == '/')
-                        s = "</";
+                        chunk_ = Chunk::Close;
                     else
-                        pending_.assign(1, ch_);
+                        pending_ = Pending::NameByte;
                 }
                 return;
             case '/':
                 if (!ReadChar()) return;
                 if (ch_ == '>') {
-                    pending_ = "/";
+                    pending_ = Pending::Slash;
                     return;
                 }
                 // Text keeps the "/"; whatever follows is looked at again, so a tag right after it is a tag.
@@ -238,7 +319,7 @@ private:
             case '>':
                 if (Is(s, "/")) {
                     ReadChar();
-                    s = "/>";
+                    chunk_ = Chunk::EmptyEnd;
                     return;
                 }
                 // A ">" inside text is part of the text.
@@ -261,69 +342,106 @@ private:
         }
     }
 
-    // The name after "<" or "</" into name_.
-    void ReadName() {
-        AnsiString& s = name_;
-        s.clear();
-        s.swap(pending_);
+    // The name after "<" or "</": every byte of it is appended right after the one before, so it is a
+    // run of the input, [begin, end).
+    std::string_view ReadName() {
+        const char* begin = pos_;
+        const char* end = pos_;
         selfClosed_ = false;
+        if (pending_ == Pending::NameByte) {
+            begin = pos_ - 1;
+            if (*begin != '?' && *begin != '!') return ReadPlainName(begin);
+        }
+        pending_ = Pending::None;
         while (ReadChar()) {
             char c = ch_;
+            size_t length = static_cast<size_t>(end - begin);
             if (c == '?') {
-                if (s.empty()) s = "?";
+                if (length == 0) end = pos_;  // the name "?"
                 break;
             }
             if (c == '-') {
-                s.push_back('-');
-                if (Is(s, "!--")) break;
+                end = pos_;
+                if (end - begin == 3 && std::memcmp(begin, "!--", 3) == 0) break;
                 continue;
             }
             if (IsBlank(c) || c == '>') break;
-            if (s.size() == 1 && (s[0] == '?' || s[0] == '!')) break;
+            if (length == 1 && (*begin == '?' || *begin == '!')) break;
             if (c != '/') {
-                s.push_back(c);
+                end = pos_;
                 // Plain name bytes need none of the checks above once the name is longer than "!".
-                if (s.size() > 1 && s[0] != '?' && s[0] != '!')
-                    TakeRun(s, [](char b) { return IsBlank(b) || b == '>' || b == '/' || b == '?' || b == '-'; });
+                if (end - begin > 1 && *begin != '?' && *begin != '!') {
+                    SkipRun([](char b) { return IsBlank(b) || b == '>' || b == '/' || b == '?' || b == '-'; });
+                    end = pos_;
+                }
                 continue;
             }
             // "<br/>" is an empty element br; any other "/" ends the name and is skipped.
             if (ReadChar() && ch_ == '>') {
-                pending_ = "/";
+                pending_ = Pending::Slash;
                 selfClosed_ = true;
             }
             break;
         }
+        return {begin, static_cast<size_t>(end - begin)};
     }
 
-    // Called with ch_ on the opening double quote: the value's bytes into value_, each CR and LF as a
-    // blank; leaves ch_ on the byte after the closing quote. Answers whether the value holds an "&".
-    bool ReadQuotedValue() {
-        const void* quote = std::memchr(pos_, '"', static_cast<size_t>(end_ - pos_));
-        const char* stop = quote ? static_cast<const char*>(quote) : end_;
-        value_.assign(pos_, static_cast<size_t>(stop - pos_));
+    // ReadName for a name whose first byte, before pos_, is neither "?" nor "!": the name runs to the first
+    // blank, ">", "?" or "/", which is read and ends it.
+    std::string_view ReadPlainName(const char* begin) {
+        pending_ = Pending::None;
+        SkipRun([](char b) { return kNameBytes.stop[static_cast<unsigned char>(b)]; });
+        std::string_view name(begin, static_cast<size_t>(pos_ - begin));
+        // "<br/>" is an empty element br; any other "/" ends the name and is skipped.
+        if (ReadChar() && ch_ == '/' && ReadChar() && ch_ == '>') {
+            pending_ = Pending::Slash;
+            selfClosed_ = true;
+        }
+        return name;
+    }
+
+    // Called with ch_ on the opening double quote: passes the value and leaves ch_ on the byte after the
+    // closing quote. With keep, adds the line name=value to lines_, each CR and LF of the value as a blank
+    // and the value decoded.
+    void ReadQuotedValue(std::string_view name, bool keep) {
+        // Most values hold no line break and no reference: they are copied as they are.
+        const char* p = pos_;
+        while (p < end_ && !kValueBytes.special[static_cast<unsigned char>(*p)]) ++p;
+        size_t plain = static_cast<size_t>(p - pos_);
+        const char* quote = p < end_ && *p == '"' ? p : static_cast<const char*>(std::memchr(p, '"', static_cast<size_t>(end_ - p)));
+        const char* stop = quote ? quote : end_;
+        if (keep) AddLine(name, std::string_view(pos_, static_cast<size_t>(stop - pos_)), plain);
         if (stop != pos_) ch_ = stop[-1];
         pos_ = stop;
         if (quote)
             ch_ = *pos_++;
         else
             eof_ = true;
-        bool ampersand = BlankLineBreaks(value_.data(), value_.data() + value_.size());
         ReadChar();
-        return ampersand;
     }
 
-    // Appends the line name=value to lines_.
-    void AddLine(std::string_view name, std::string_view value) {
-        size_t length = name.size() + 1 + value.size();
-        size_t at = lines_.size();
-        lines_.resize(at + xmlline::LengthSize(length) + length);
-        char* p = xmlline::WriteLength(lines_.data() + at, length);
-        std::memcpy(p, name.data(), name.size());
-        p[name.size()] = '=';
-        if (!value.empty()) std::memcpy(p + name.size() + 1, value.data(), value.size());
+    // Appends the line name=value to lines_ after its length; past the first plain bytes of the value, its
+    // line breaks are blanked and its references decoded.
+    void AddLine(std::string_view name, std::string_view raw, size_t plain) {
         if (lineCount_ == UINT32_MAX) throw EListError("Too many attribute lines");
+        size_t start = lines_.size();
+        size_t length = name.size() + 1 + raw.size();
+        char* at = xmlline::WriteLength(lines_.Extend(xmlline::LengthSize(length) + length), length);
+        std::memcpy(at, name.data(), name.size());
+        at[name.size()] = '=';
+        char* value = at + name.size() + 1;
+        if (!raw.empty()) std::memcpy(value, raw.data(), raw.size());
         ++lineCount_;
+        if (plain == raw.size() || !BlankLineBreaks(value + plain, value + raw.size())) return;
+        XmlDecodeTo(std::string_view(value, raw.size()), decoded_);
+        // A numeric reference to a line break gives a blank, as a literal one does.
+        BlankLineBreaks(decoded_.data(), decoded_.data() + decoded_.size());
+        length = name.size() + 1 + decoded_.size();
+        lines_.resize(start);
+        at = xmlline::WriteLength(lines_.Extend(xmlline::LengthSize(length) + length), length);
+        std::memcpy(at, name.data(), name.size());
+        at[name.size()] = '=';
+        if (!decoded_.empty()) std::memcpy(at + name.size() + 1, decoded_.data(), decoded_.size());
     }
 
     // Bytes that end an attribute name: blanks, "=", the double quote, "/" and ">".
@@ -334,30 +452,26 @@ private:
     // Reads the attributes of a tag up to its ">" (outside double quotes) into lines_. With keep false
     // they are only passed over.
     void ReadAttributes(bool keep) {
-        AnsiString& name = attributeName_;
-        name.clear();
+        // The name read so far: a run of the input [nameBegin, nameEnd), or, once a skipped "/" broke the
+        // run, gathered in attributeName_.
+        const char* nameBegin = pos_;
+        const char* nameEnd = pos_;
+        bool gathered = false;
         bool separated = false;
         for (;;) {
             if (ch_ == '"') {
-                bool needsDecoding = ReadQuotedValue();
-                if (keep) {
-                    if (needsDecoding) {
-                        XmlDecodeTo(value_, decoded_);
-                        // A numeric reference to a line break gives a blank, as a literal one does.
-                        BlankLineBreaks(decoded_.data(), decoded_.data() + decoded_.size());
-                        AddLine(name, decoded_);
-                    } else {
-                        AddLine(name, value_);
-                    }
-                }
-                name.clear();
+                ReadQuotedValue(gathered ? std::string_view(attributeName_)
+                                         : std::string_view(nameBegin, static_cast<size_t>(nameEnd - nameBegin)),
+                                keep);
+                nameBegin = nameEnd;
+                gathered = false;
                 separated = false;
                 if (eof_) return;
             }
             if (ch_ == '/') {
                 if (!ReadChar()) return;
                 if (ch_ == '>') {
-                    pending_ = "/";  // the next chunk is "/>"
+                    pending_ = Pending::Slash;  // the next chunk is "/>"
                     return;
                 }
                 continue;  // the "/" is skipped; the byte after it is looked at as usual
@@ -368,14 +482,26 @@ private:
             }
             if (IsBlank(ch_) || ch_ == '=') {
                 separated = true;
+                SkipRun([](char c) { return !IsBlank(c) && c != '='; });  // more of them change nothing
             } else {
                 if (separated) {
-                    name.assign(1, ch_);
+                    nameBegin = nameEnd;
+                    gathered = false;
                     separated = false;
-                } else {
-                    name.push_back(ch_);
                 }
-                TakeRun(name, EndsAttributeName);
+                const char* at = pos_ - 1;  // where ch_ is
+                if (!gathered && nameBegin == nameEnd) {
+                    nameBegin = at;
+                } else if (!gathered && nameEnd != at) {
+                    attributeName_.assign(nameBegin, nameEnd);
+                    gathered = true;
+                }
+                const char* from = gathered ? at : pos_;
+                SkipRun(EndsAttributeName);
+                if (gathered)
+                    attributeName_.append(from, pos_);
+                else
+                    nameEnd = pos_;
             }
             if (!ReadChar()) return;
         }
@@ -397,44 +523,43 @@ private:
         ReadChar();
     }
 
-    // The next token: kind_, its text in *text_ and, for a start tag, its attribute lines in lines_.
+    // The next token: kind_, its text in text_ and, for a start tag, its attribute lines in lines_.
     void NextToken() {
         kind_ = xtNone;
-        name_.clear();
-        text_ = &name_;
+        text_ = {};
+        endsEmptyElement_ = false;
         lines_.clear();
         lineCount_ = 0;
         while (!eof_ && kind_ == xtNone) {
             NextChunk();
-            if (Is(chunk_, "<")) {
-                ReadName();
-                text_ = &name_;
-                if (Is(name_, "?") || Is(name_, "!")) {
+            switch (chunk_) {
+            case Chunk::Open:
+                text_ = ReadName();
+                if (Is(text_, "?") || Is(text_, "!")) {
                     ReadAttributes(false);  // declarations and document types are skipped
-                } else if (Is(name_, "!--")) {
+                } else if (Is(text_, "!--")) {
                     kind_ = xtComment;
                     ReadComment();
-                    text_ = &comment_;
+                    text_ = comment_;
                 } else {
                     kind_ = xtStartTag;
                     if (!selfClosed_) ReadAttributes(true);
                 }
-            } else if (Is(chunk_, "/>")) {
+                break;
+            case Chunk::EmptyEnd:
                 kind_ = xtEndTag;
-                text_ = &chunk_;
-            } else if (Is(chunk_, "</")) {
+                endsEmptyElement_ = true;
+                break;
+            case Chunk::Close:
                 kind_ = xtEndTag;
-                ReadName();
-                text_ = &name_;
-                if (selfClosed_) pending_.clear();  // "</a/>" is the end tag of a
+                text_ = ReadName();
+                if (selfClosed_) pending_ = Pending::None;  // "</a/>" is the end tag of a
                 ReadAttributes(false);
-            } else {
-                std::string_view text = TrimControl(chunk_);
-                if (!text.empty()) {
-                    kind_ = xtText;
-                    trimmed_.assign(text);
-                    text_ = &trimmed_;
-                }
+                break;
+            case Chunk::Text:
+                text_ = TrimControl(chunkText_);
+                if (!text_.empty()) kind_ = xtText;
+                break;
             }
         }
     }
@@ -445,17 +570,16 @@ private:
     char ch_ = 0;
     bool eof_ = false;
     bool selfClosed_ = false;
+    bool endsEmptyElement_ = false;
+    Pending pending_ = Pending::None;
+    Chunk chunk_ = Chunk::Text;
     TokenKind kind_ = xtNone;
-    const AnsiString* text_ = &name_;  // the token's text: one of the buffers below
-    AnsiString pending_;
-    AnsiString chunk_;
-    AnsiString name_;
+    std::string_view text_;  // the token's text: in the input or in one of the buffers below
+    AnsiString chunkText_;
     AnsiString comment_;
-    AnsiString trimmed_;
-    AnsiString attributeName_;
-    AnsiString value_;
+    AnsiString attributeName_;  // an attribute name that is no run of the input
     AnsiString decoded_;
-    AnsiString lines_;  // a start tag's attribute lines, each after its length
+    LineBuffer lines_;  // a start tag's attribute lines, each after its length
     uint32_t lineCount_ = 0;
 };
 

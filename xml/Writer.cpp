@@ -43,32 +43,22 @@ public:
         if (at_ == end_) Flush();
         *at_++ = byte;
     }
-    void PutSpaces(size_t count) {
-        while (count > 0) {
-            if (at_ == end_) Flush();
-            size_t n = std::min(count, static_cast<size_t>(end_ - at_));
-            std::memset(at_, ' ', n);
-            at_ += n;
-            count -= n;
-        }
+    // Room for up to size bytes, to be filled from the returned address and handed back with Commit.
+    char* Room(size_t size) {
+        if (size <= static_cast<size_t>(end_ - at_)) return at_;
+        Flush();
+        if (size <= sizeof buffer_) return at_;
+        large_.reset(new char[size]);  // a line longer than the buffer
+        return large_.get();
     }
-    // The escaped text, up to its first NUL byte.
-    void PutEncoded(std::string_view text) {
-        const char* p = text.data();
-        const char* end = p + text.size();
-        for (;;) {
-            const char* run = p;
-            while (p < end && !kEscape.special[static_cast<unsigned char>(*p)]) ++p;
-            Put(std::string_view(run, static_cast<size_t>(p - run)));
-            if (p == end) return;
-            switch (*p++) {
-            case '"': Put("&quot;"); break;
-            case '&': Put("&amp;"); break;
-            case '<': Put("&lt;"); break;
-            case '>': Put("&gt;"); break;
-            default: return;  // NUL
-            }
+    // Takes the bytes [start, end) written into the Room that returned start.
+    void Commit(char* start, char* end) {
+        if (start != large_.get()) {
+            at_ = end;
+            return;
         }
+        Write(start, static_cast<size_t>(end - start));
+        large_.reset();
     }
 
     // Hands on what the buffer holds. A failing stream throws EInOutError ("Stream write error").
@@ -102,21 +92,36 @@ private:
 
     AnsiString* text_ = nullptr;
     std::ostream* stream_ = nullptr;
+    std::unique_ptr<char[]> large_;
     char buffer_[64 * 1024];
     char* at_ = buffer_;
     char* const end_ = buffer_ + sizeof buffer_;
 };
 
-// The value a lookup by the name of line finds: the first line of that name, usually line itself.
-std::string_view LookedUpValue(const TxmlAttributes& lines, TxmlAttributes::Iterator line) {
-    std::string_view name = xmlname::LineName(*line);
-    for (auto it = lines.begin(); it != line; ++it) {
-        if (xmlname::SameAttributeName(xmlname::LineName(*it), name)) {
-            line = it;
-            break;
+// One attribute as written: the name of its line and the value a lookup by that name finds (the first
+// line of that name, usually the line itself).
+struct WrittenAttribute {
+    std::string_view name, value;
+};
+
+// The attributes of lines as written, into out; answers the most bytes their escaped form can take.
+size_t CollectAttributes(const TxmlAttributes& lines, std::vector<WrittenAttribute>& out) {
+    out.clear();
+    size_t most = 0;
+    for (std::string_view line : lines) {
+        size_t eq = xmlname::FindEquals(line);
+        WrittenAttribute attribute{};
+        if (eq < line.size()) attribute = {line.substr(0, eq), line.substr(eq + 1)};
+        for (const WrittenAttribute& earlier : out) {
+            if (xmlname::SameAttributeName(earlier.name, attribute.name)) {
+                attribute.value = earlier.value;
+                break;
+            }
         }
+        out.push_back(attribute);
+        most += attribute.name.size() + 6 * attribute.value.size() + 4;
     }
-    return xmlname::LineValue(*line);
+    return most;
 }
 
 // Whether the start line of node, trimmed of bytes up to blank, would read "< />", which is not written:
@@ -127,42 +132,74 @@ bool IsEmptyTagLine(const TxmlNode* node) {
     return node->Name == " /";
 }
 
-// Writes the start line (or the only line) of node at depth.
-void WriteStartLine(Sink& out, const TxmlNode* node, size_t depth) {
+char* Copy(char* out, std::string_view text) {
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+// The escaped text, up to its first NUL byte; at most six bytes for each byte of text.
+char* CopyEncoded(char* out, std::string_view text) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    for (;;) {
+        const char* run = p;
+        while (p < end && !kEscape.special[static_cast<unsigned char>(*p)]) ++p;
+        out = Copy(out, std::string_view(run, static_cast<size_t>(p - run)));
+        if (p == end) return out;
+        switch (*p++) {
+        case '"': out = Copy(out, "&quot;"); break;
+        case '&': out = Copy(out, "&amp;"); break;
+        case '<': out = Copy(out, "&lt;"); break;
+        case '>': out = Copy(out, "&gt;"); break;
+        default: return out;  // NUL
+        }
+    }
+}
+
+// Writes the start line (or the only line) of node at depth; attributes is room the writer reuses.
+void WriteStartLine(Sink& sink, const TxmlNode* node, size_t depth, std::vector<WrittenAttribute>& attributes) {
     if (IsEmptyTagLine(node)) return;
     bool hasChildren = !node->Children.empty();
-    if (!hasChildren && node->IsComment && !node->Value.empty()) {
-        out.Put("<!--");
-        out.Put(node->Value);
-        out.Put("-->\r\n");
+    std::string_view name = node->Name, value = node->Value;
+    if (!hasChildren && node->IsComment && !value.empty()) {
+        sink.Put("<!--");
+        sink.Put(value);
+        sink.Put("-->\r\n");
         return;
     }
-    out.PutSpaces(2 * depth);
-    out.Put('<');
-    out.Put(node->Name);
-    const TxmlAttributes& lines = node->Attributes;
-    for (auto line = lines.begin(); line != lines.end(); ++line) {
-        out.Put(' ');
-        out.Put(xmlname::LineName(*line));
-        out.Put("=\"");
-        out.PutEncoded(LookedUpValue(lines, line));
-        out.Put('"');
+    size_t most = 2 * depth + 2 * name.size() + 6 * value.size() + 16 + CollectAttributes(node->Attributes, attributes);
+    char* start = sink.Room(most);
+    char* out = start;
+    std::memset(out, ' ', 2 * depth);
+    out += 2 * depth;
+    *out++ = '<';
+    out = Copy(out, name);
+    for (const WrittenAttribute& attribute : attributes) {
+        *out++ = ' ';
+        out = Copy(out, attribute.name);
+        *out++ = '=';
+        *out++ = '"';
+        out = CopyEncoded(out, attribute.value);
+        *out++ = '"';
     }
     if (!hasChildren) {
-        if (node->Value.empty()) {
-            out.Put(" />");
+        if (value.empty()) {
+            out = Copy(out, " />");
         } else {
-            out.Put('>');
-            out.PutEncoded(node->Value);
-            out.Put("</");
-            out.Put(node->Name);
-            out.Put('>');
+            *out++ = '>';
+            out = CopyEncoded(out, value);
+            *out++ = '<';
+            *out++ = '/';
+            out = Copy(out, name);
+            *out++ = '>';
         }
     } else {
-        out.Put(lines.Empty() ? ">" : " >");
-        if (!node->Value.empty()) out.PutEncoded(node->Value);
+        out = Copy(out, attributes.empty() ? ">" : " >");
+        out = CopyEncoded(out, value);
     }
-    out.Put("\r\n");
+    *out++ = '\r';
+    *out++ = '\n';
+    sink.Commit(start, out);
 }
 
 // The lines of every child of container at depth 1 and below; iterative, so that any depth is written.
@@ -172,21 +209,26 @@ void WriteChildren(Sink& out, const TxmlNode* container) {
         size_t next;  // index of the next child to write
     };
     std::vector<Frame> stack{{container, 0}};
+    std::vector<WrittenAttribute> attributes;
     while (!stack.empty()) {
         Frame& frame = stack.back();
         if (frame.next < frame.node->Children.size()) {
             const TxmlNode* child = frame.node->Children[frame.next++];
             if (child->Value == kHeaderComment) continue;
             size_t depth = stack.size();
-            WriteStartLine(out, child, depth);
+            WriteStartLine(out, child, depth, attributes);
             if (!child->Children.empty()) stack.push_back({child, 0});
             continue;
         }
         if (stack.size() > 1) {
-            out.PutSpaces(2 * (stack.size() - 1));
-            out.Put("</");
-            out.Put(frame.node->Name);
-            out.Put(">\r\n");
+            size_t indent = 2 * (stack.size() - 1);
+            std::string_view name = frame.node->Name;
+            char* start = out.Room(indent + name.size() + 5);
+            char* end = start + indent;
+            std::memset(start, ' ', indent);
+            end = Copy(Copy(end, "</"), name);
+            end = Copy(end, ">\r\n");
+            out.Commit(start, end);
         }
         stack.pop_back();
     }
@@ -209,11 +251,8 @@ void WriteDocument(Sink& out, const TxmlNode* container, std::string_view encodi
 }  // namespace
 
 AnsiString XmlEncode(std::string_view text) {
-    AnsiString out;
-    out.reserve(text.size());
-    Sink sink(out);
-    sink.PutEncoded(text);
-    sink.Flush();
+    AnsiString out(6 * text.size(), '\0');
+    out.resize(static_cast<size_t>(CopyEncoded(out.data(), text) - out.data()));
     return out;
 }
 

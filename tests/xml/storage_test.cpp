@@ -1,0 +1,116 @@
+// Nodes of a loaded file and their text share the tree's storage: a node, or text taken from it, must
+// outlive the tree it was loaded into when it has moved elsewhere, and the trees must stay intact
+// whatever order their nodes go in.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+#include <thread>
+
+#include "support.h"
+
+namespace {
+
+// A file of n Item elements below one Items element, each with an attribute long enough for the heap.
+std::string Items(int n) {
+    std::string text = "<Items>";
+    for (int i = 0; i < n; ++i)
+        text += "<Item Name=\"item number " + std::to_string(i) + "\">text of item " + std::to_string(i) + "</Item>";
+    return text + "</Items>";
+}
+
+}  // namespace
+
+TEST(TreeStorage, MovedNodesOutliveTheTreeTheyWereLoadedInto) {
+    TxmlTree other(new TxmlNode());
+    other->Name = "Other";
+    {
+        TxmlTree loaded(LoadXmlString(Items(1000)));
+        TxmlNode* items = FindChild(loaded.Get(), "Items");
+        ASSERT_EQ(GetChildCount(items), 1000);
+        // One from the first block, one from the middle, the last one; then a whole subtree.
+        for (int index : {999, 500, 0}) MoveNode(GetChild(items, index), other.Get());
+        MoveNode(items, other.Get());
+    }
+    ASSERT_EQ(GetChildCount(other.Get()), 4);
+    EXPECT_EQ(GetAttribute(GetChild(other.Get(), 0), "Name"), "item number 999");
+    EXPECT_EQ(GetChild(other.Get(), 1)->Value, "text of item 500");
+    EXPECT_EQ(GetAttribute(GetChild(other.Get(), 2), "Name"), "item number 0");
+    TxmlNode* items = GetChild(other.Get(), 3);
+    ASSERT_EQ(GetChildCount(items), 997);
+    EXPECT_EQ(GetAttribute(GetChild(items, 996), "Name"), "item number 998");
+    EXPECT_TRUE(CheckTree(other.Get()));
+    // Nodes of the old tree and new ones mixed in one list, deleted one by one from the front.
+    AddNamedChild(items, "Added");
+    while (GetChildCount(items) > 0) DeleteChild(items, 0);
+    EXPECT_TRUE(CheckTree(other.Get()));
+}
+
+TEST(TreeStorage, TreesSharingBlocksAreReleasedOnDifferentThreads) {
+    for (int round = 0; round < 20; ++round) {
+        TxmlTree loaded(LoadXmlString(Items(300)));
+        TxmlTree moved(new TxmlNode());
+        TxmlNode* items = FindChild(loaded.Get(), "Items");
+        for (int i = 0; i < 150; ++i) MoveNode(GetChild(items, i), moved.Get());
+        std::thread releaser([&moved] { moved.Release(); });
+        loaded.Release();
+        releaser.join();
+    }
+}
+
+TEST(TreeStorage, ParsersLoadingOneAfterAnotherKeepTheirTrees) {
+    TxmlParser parser;
+    parser.LoadFromString(Items(50));
+    TxmlTree first(parser.TakeRoot());
+    parser.LoadFromString("<Other a=\"1\"/>");
+    TxmlTree second(parser.TakeRoot());
+    EXPECT_EQ(GetChildCount(FindChild(first.Get(), "Items")), 50);
+    EXPECT_EQ(GetAttribute(FindChild(second.Get(), "Other"), "a"), "1");
+}
+
+TEST(TreeStorage, TextCopiedMovedOrSwappedOutOfALoadedTreeOutlivesIt) {
+    TxmlTree other(new TxmlNode());
+    TxmlNode* a = AddChild(other.Get());
+    TxmlNode* b = AddChild(other.Get());
+    {
+        TxmlTree loaded = xmltest::Load("<Loaded Name=\"value\">text</Loaded><Second/>");
+        TxmlNode* first = loaded->Children[0];
+        a->Name = first->Name;
+        a->Value = std::move(first->Value);
+        std::swap(b->Name, loaded->Children[1]->Name);
+        b->Attributes = first->Attributes;
+        EXPECT_EQ(loaded->Children[1]->Name, "");
+    }
+    EXPECT_EQ(a->Name, "Loaded");
+    EXPECT_EQ(a->Value, "text");
+    EXPECT_EQ(b->Name, "Second");
+    EXPECT_EQ(b->Attributes.Value("NAME"), "value");
+}
+
+TEST(TreeStorage, LinesOfALoadedNodeChangeLikeAnyList) {
+    // Lengths around those where a line's stored length takes a second and a third byte.
+    std::string v127(127 - 2, 'm'), v128(128 - 2, 'n'), v16384(16384 - 2, 'w');
+    TxmlTree loaded = xmltest::Load("<a x=\"1\" l=\"" + v128 + "\" y=\"2\"/>");
+    TxmlAttributes& lines = loaded->Children[0]->Attributes;
+    struct Step {
+        std::function<void()> change;
+        std::vector<AnsiString> expected;
+    };
+    const Step steps[] = {
+        {[] {}, {"x=1", "l=" + v128, "y=2"}},
+        {[&] { lines.SetValue("X", v16384); }, {"X=" + v16384, "l=" + v128, "y=2"}},
+        {[&] { lines.SetValue("l", v127); }, {"X=" + v16384, "l=" + v127, "y=2"}},
+        {[&] { lines.Add(lines.Line(1)); }, {"X=" + v16384, "l=" + v127, "y=2", "l=" + v127}},
+        {[&] { lines.Delete(0); }, {"l=" + v127, "y=2", "l=" + v127}},
+        {[&] { lines.SetValue("y", ""); }, {"l=" + v127, "l=" + v127}},
+        {[&] { lines.SetValue("z", "3"); }, {"l=" + v127, "l=" + v127, "z=3"}},
+        {[&] { lines.SetText("p\r\nq=4"); }, {"p", "q=4"}},
+    };
+    for (const Step& step : steps) {
+        step.change();
+        EXPECT_EQ(lines.Lines(), step.expected);
+        EXPECT_EQ(lines.Count(), static_cast<int>(step.expected.size()));
+    }
+    EXPECT_EQ(lines.Value("Q"), "4");
+}
