@@ -432,7 +432,13 @@ private:
         char* value = at + name.size() + 1;
         if (!raw.empty()) std::memcpy(value, raw.data(), raw.size());
         ++lineCount_;
-        if (plain == raw.size() || !BlankLineBreaks(value + plain, value + raw.size())) return;
+        if (plain == raw.size()) return;
+        char* rest = value + plain;
+        size_t left = raw.size() - plain;
+        for (char lineBreak : {'\r', '\n'})
+            for (char* p = rest; (p = static_cast<char*>(std::memchr(p, lineBreak, left - static_cast<size_t>(p - rest))));)
+                *p = ' ';
+        if (!std::memchr(rest, '&', left)) return;
         XmlDecodeTo(std::string_view(value, raw.size()), decoded_);
         // A numeric reference to a line break gives a blank, as a literal one does.
         BlankLineBreaks(decoded_.data(), decoded_.data() + decoded_.size());
@@ -502,6 +508,13 @@ private:
                     attributeName_.append(from, pos_);
                 else
                     nameEnd = pos_;
+                // The usual name="value": the "=" separates, and the quote is looked at next.
+                if (end_ - pos_ >= 2 && pos_[0] == '=' && pos_[1] == '"') {
+                    pos_ += 2;
+                    ch_ = '"';
+                    separated = true;
+                    continue;
+                }
             }
             if (!ReadChar()) return;
         }

@@ -86,21 +86,6 @@ char* TxmlTreeStorage::Allocate(size_t size, size_t alignment) {
     return lastShared_ = at;
 }
 
-void TxmlTreeStorage::Borrow(TxmlText& text, const char* data, size_t size) noexcept {
-    text.Free();
-    text.data_ = data;
-    text.size_ = size;
-    text.owned_ = false;
-}
-
-void TxmlTreeStorage::Borrow(TxmlAttributes& lines, const char* data, size_t size, uint32_t count) noexcept {
-    lines.Free();
-    lines.data_ = data;
-    lines.size_ = size;
-    lines.count_ = count;
-    lines.owned_ = false;
-}
-
 void TxmlTreeStorage::CopyInto(TxmlText& text, std::string_view bytes) {
     if (bytes.empty()) return Borrow(text, "", 0);
     char* at = AllocateText(bytes.size());

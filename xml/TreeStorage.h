@@ -24,16 +24,32 @@ public:
     TxmlTreeStorage& operator=(const TxmlTreeStorage&) = delete;
 
     // Room for size bytes of text, to be filled and then borrowed by a node of this storage.
-    char* AllocateText(size_t size) { return Allocate(size, 1); }
+    char* AllocateText(size_t size) {
+        if (next_ && static_cast<size_t>(limit_ - next_) >= size) {
+            lastShared_ = next_;
+            next_ += size;
+            return lastShared_;
+        }
+        return Allocate(size, 1);
+    }
     // Gives back the unused end of the latest AllocateText, which returned start: the bytes from end on
     // are free again.
     void TrimText(const char* start, const char* end) noexcept {
         if (start == lastShared_) next_ = const_cast<char*>(end);
     }
     // Points text (of a node of this storage) at size bytes that lie in this storage.
-    static void Borrow(TxmlText& text, const char* data, size_t size) noexcept;
+    static void Borrow(TxmlText& text, const char* data, size_t size) noexcept {
+        if (text.owned_) text.Free();
+        text.data_ = data;
+        text.size_ = size;
+    }
     // Points lines (of a node of this storage) at count encoded lines that lie in this storage.
-    static void Borrow(TxmlAttributes& lines, const char* data, size_t size, uint32_t count) noexcept;
+    static void Borrow(TxmlAttributes& lines, const char* data, size_t size, uint32_t count) noexcept {
+        if (lines.owned_) lines.Free();
+        lines.data_ = data;
+        lines.size_ = size;
+        lines.count_ = count;
+    }
     // Copies bytes into the storage and points text at the copy.
     void CopyInto(TxmlText& text, std::string_view bytes);
 
