@@ -2,8 +2,8 @@
 // The XML document: the tolerant parser that builds a TxmlNode tree from a file. Including this header
 // gives the whole XML unit: the tree (Node.h), the writer (Writer.h) and the tree queries (Query.h).
 //
-// The parser reads byte by byte (through a buffer) and never rejects input: malformed XML gives the tree
-// the rules below lead to. The file's elements hang below a top node named "Root" that is not part of
+// The parser reads the whole input into memory, then looks at it byte by byte, and never rejects input:
+// malformed XML gives the tree the rules below lead to. The file's elements hang below a top node named "Root" that is not part of
 // the file. Bytes pass through unchanged; an encoding named in a declaration is ignored.
 //
 // What is read:

@@ -75,7 +75,7 @@ char* TxmlTreeStorage::Allocate(size_t size, size_t alignment) {
     if (next_ && static_cast<size_t>(limit_ - next_) >= pad + size) {
         char* at = next_ + pad;
         next_ = at + size;
-        return lastShared_ = at;
+        return at;
     }
     if (size > kMaxBlockSize / 2) return AllocateBlock(size);  // the current block stays in use
     size_t blockSize = std::max(nextBlockSize_, size);
@@ -83,7 +83,7 @@ char* TxmlTreeStorage::Allocate(size_t size, size_t alignment) {
     char* at = AllocateBlock(blockSize);
     next_ = at + size;
     limit_ = at + blockSize;
-    return lastShared_ = at;
+    return at;
 }
 
 void TxmlTreeStorage::CopyInto(TxmlText& text, std::string_view bytes) {

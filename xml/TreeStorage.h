@@ -26,16 +26,11 @@ public:
     // Room for size bytes of text, to be filled and then borrowed by a node of this storage.
     char* AllocateText(size_t size) {
         if (next_ && static_cast<size_t>(limit_ - next_) >= size) {
-            lastShared_ = next_;
+            char* at = next_;
             next_ += size;
-            return lastShared_;
+            return at;
         }
         return Allocate(size, 1);
-    }
-    // Gives back the unused end of the latest AllocateText, which returned start: the bytes from end on
-    // are free again.
-    void TrimText(const char* start, const char* end) noexcept {
-        if (start == lastShared_) next_ = const_cast<char*>(end);
     }
     // Points text (of a node of this storage) at size bytes that lie in this storage.
     static void Borrow(TxmlText& text, const char* data, size_t size) noexcept {
@@ -71,7 +66,6 @@ private:
     size_t unsealedNodes_ = 0;
     Block* blocks_ = nullptr;
     char* next_ = nullptr;
-    char* lastShared_ = nullptr;  // the latest allocation carved from the current block
     char* limit_ = nullptr;
     size_t nextBlockSize_ = 4096;
 };
