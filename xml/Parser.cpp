@@ -665,6 +665,19 @@ namespace {
 
 }  // namespace
 
+namespace {
+
+// The size of an open file as its end's offset, for the first buffer; 64 KiB when it has none that
+// makes sense (a folder, a pipe, a file past 1 GiB grows its buffer as it is read).
+size_t SizeHint(std::FILE* file) {
+    constexpr long kMost = 1L << 30;
+    long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+    std::rewind(file);  // also clears the error state a failed seek may leave
+    return size > 0 && size < kMost ? static_cast<size_t>(size) : 64 * 1024;
+}
+
+}  // namespace
+
 void TxmlParser::LoadFromFile(const AnsiString& fileName) {
     std::FILE* file = std::fopen(fileName.c_str(), "rb");
     if (!file) {
@@ -676,7 +689,7 @@ void TxmlParser::LoadFromFile(const AnsiString& fileName) {
     // The whole file in one buffer, grown as it fills. A read error throws before anything changes: a
     // folder opens on some systems but cannot be read (a file that cannot be opened, not an empty one),
     // and a file cut off by an error must not pass for a shorter one.
-    size_t capacity = 64 * 1024, size = 0;
+    size_t capacity = SizeHint(file) + 1, size = 0;  // one more, so that the end shows without growing
     std::unique_ptr<char[]> bytes(new char[capacity]);
     for (;;) {
         if (size == capacity) {
