@@ -39,8 +39,9 @@ AnsiString BuildReportUrl(const AnsiString& host, std::int32_t days, const AnsiS
 bool IsReportAccepted(bool fetched, const std::vector<AnsiString>& lines);
 
 // The body of the mail link (RFC 6068): a space is "%20"; "&", "%", "#", "+" and control bytes are
-// percent-encoded so that the user's words arrive whole (a line break, CR LF or alone, is "%0D%0A");
-// every other byte, those of 0x80 and above included, stays as it is.
+// percent-encoded so that the user's words arrive whole (a line break, CR LF or alone, is "%0D%0A"), and
+// so are the characters a URI cannot hold (" < > \ ^ ` { | }); every other byte, those of 0x80 and above
+// included, stays as it is.
 AnsiString EncodeMailBody(const AnsiString& reason);
 
 // "mailto:" mailbox "?subject=" EncodeQueryValue("uninstall " product) "&body=" EncodeMailBody(reason).

@@ -38,6 +38,18 @@ bool IsQueryLiteral(unsigned char c) {
     }
 }
 
+// What would end the body's value (& # +, and % itself) or is no URI character at all (" < > \ ^ ` { | }),
+// so that the link is a valid URI. Bytes from 0x80 up are left to the mail program, as they are.
+bool IsMailBodyDelimiter(unsigned char c) {
+    switch (c) {
+    case '&': case '#': case '+': case '%':
+    case '"': case '<': case '>': case '\\': case '^': case '`': case '{': case '|': case '}':
+        return true;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
 
 int ClassifyWindowsVersion(unsigned platform, unsigned major, unsigned minor, const AnsiString& servicePack,
@@ -112,7 +124,7 @@ AnsiString EncodeMailBody(const AnsiString& reason) {
             out += "%0D%0A";
         } else if (c == ' ') {
             out += "%20";
-        } else if (c < 0x20 || c == 0x7F || c == '&' || c == '%' || c == '#' || c == '+') {
+        } else if (c < 0x20 || c == 0x7F || IsMailBodyDelimiter(c)) {
             AppendPercent(out, c);
         } else {
             out += static_cast<char>(c);

@@ -2,8 +2,10 @@
 #include <exception>
 
 #include "app/UninstallMain.h"
+#include "platform/shared_library.h"
 
 int main(int argc, char** argv) {
+    platform::RestrictLibrarySearch();  // before anything loads a library by name
     toolkit::TApplication application;
     try {
         application.SetArguments(argc, argv);

@@ -164,11 +164,12 @@ void TBlockingSocket::Close() {
     ReportStatus(HandleClosed);
 }
 
-void TBlockingSocket::FillAddress(const AnsiString& host, const AnsiString& port, platform::SockAddrIn& address) {
+bool TBlockingSocket::FillAddress(const AnsiString& host, const AnsiString& port, platform::SockAddrIn& address) {
     ReportStatus(ResolveBegin, host + ":" + port);
     address = platform::SockAddrIn{};
     address.family = 2;
     address.port = ResolvePortNumber(port);
+    bool inTime = true;
     if (host == "255.255.255.255") {
         address.address = 0xFFFFFFFFu;
     } else if (net::IsDottedQuad(host)) {
@@ -176,16 +177,22 @@ void TBlockingSocket::FillAddress(const AnsiString& host, const AnsiString& port
     } else {
         // A name that does not resolve leaves the all-ones address; the connect then reports the error.
         std::vector<std::uint32_t> found;
-        address.address = platform::ResolveHostV4(host, found) == 0 ? found.front() : 0xFFFFFFFFu;
+        int result = platform::ResolveHostV4Within(host, found, DeadlineLeft());
+        address.address = result == 0 ? found.front() : 0xFFFFFFFFu;
+        inTime = result != platform::kWsaTimedOut;
     }
     ReportStatus(ResolveEnd, host + ":" + port);
+    return inTime;
 }
 
 void TBlockingSocket::Bind(const AnsiString& host, const AnsiString& port) {
     if (Handle == platform::kNoSocket) OpenHandle();
     platform::SockAddrIn address;
-    FillAddress(host, port, address);
-    if (CheckResult(platform::SocketBind(Handle, address)) == 0) platform::SocketLocalName(Handle, LocalAddress);
+    if (!FillAddress(host, port, address)) {
+        ErrorCode = kSocketTimedOut;
+    } else if (CheckResult(platform::SocketBind(Handle, address)) == 0) {
+        platform::SocketLocalName(Handle, LocalAddress);
+    }
     Pending.clear();
     RaiseIfFailed();
     ReportStatus(Bound, host + ":" + port);
@@ -194,8 +201,10 @@ void TBlockingSocket::Bind(const AnsiString& host, const AnsiString& port) {
 void TBlockingSocket::ConnectDirect(const AnsiString& host, const AnsiString& port) {
     if (Handle == platform::kNoSocket) OpenHandle();
     platform::SockAddrIn address;
-    FillAddress(host, port, address);
-    if (CheckResult(platform::SocketConnect(Handle, address, DeadlineLeft())) == 0) {
+    // The deadline covers the name lookup as well as the connect.
+    if (!FillAddress(host, port, address)) {
+        ErrorCode = kSocketTimedOut;
+    } else if (CheckResult(platform::SocketConnect(Handle, address, DeadlineLeft())) == 0) {
         platform::SocketLocalName(Handle, LocalAddress);
         platform::SocketPeerName(Handle, RemoteAddress);
     }
@@ -216,7 +225,8 @@ void TBlockingSocket::ThrottleRate(int length, std::uint32_t limit, std::uint32_
 
 int TBlockingSocket::SendBytes(const void* buffer, int length) {
     ThrottleRate(length, SendRateLimit, NextSendTick);
-    int count = platform::SocketSend(Handle, buffer, length);
+    // A peer that stops reading must not hold a send past the deadline.
+    int count = platform::SocketSend(Handle, buffer, length, DeadlineLeft());
     CheckResult(count);
     RaiseIfFailed();
     ReportStatus(BytesSent, std::to_string(count));
@@ -243,17 +253,19 @@ AnsiString TBlockingSocket::ReceiveAvailable(int timeoutMs) {
     ErrorCode = 0;
     AnsiString result;
     long count = -1;
-    if (!Pending.empty()) {
-        result = Pending.TakeAll();
-    } else if (WaitReadable(timeoutMs)) {
+    if (!Pending.empty()) result = Pending.TakeAll();
+    // A TLS record that has only partly arrived yields no bytes yet: wait again for the rest.
+    while (result.empty() && ErrorCode == 0 && count != 0) {
+        if (!WaitReadable(timeoutMs)) {
+            if (ErrorCode == 0) ErrorCode = kSocketTimedOut;
+            break;
+        }
         count = BytesWaiting();
         if (count > 0) {
             result.resize(static_cast<std::size_t>(count));
             int received = ReceiveBytes(result.data(), static_cast<int>(count));
             result.resize(received > 0 ? static_cast<std::size_t>(received) : 0);
         }
-    } else if (ErrorCode == 0) {
-        ErrorCode = kSocketTimedOut;
     }
     RaiseIfFailed();
     // Set after the raise check: a closed connection is the normal end of many reads, never an exception.
@@ -437,7 +449,7 @@ void TBlockingSocket::ResolveAll(const AnsiString& name, std::vector<AnsiString>
         return;
     }
     std::vector<std::uint32_t> found;
-    platform::ResolveHostV4(name, found);
+    platform::ResolveHostV4Within(name, found, DeadlineLeft());
     for (std::uint32_t address : found) addresses.push_back(DottedOf(address));
     if (addresses.empty()) addresses.push_back("0.0.0.0");
 }
@@ -602,6 +614,13 @@ bool TSocksSocket::SocksConnect(const AnsiString& host, const AnsiString& port) 
 
 // ---- TTcpSocket ----
 
+namespace {
+
+constexpr std::int32_t kTunnelLineLimit = 64 << 10;
+constexpr std::size_t kTunnelReplyLimit = 1 << 20;
+
+}  // namespace
+
 TTcpSocket::~TTcpSocket() {
     if (tlsEnabled_) SetTlsEnabled(false);
     Close();
@@ -659,15 +678,27 @@ bool TTcpSocket::TunnelConnect(const AnsiString& host, const AnsiString& port) {
         if (ErrorCode == 0) ErrorCode = kSocketNegotiation;
         return false;
     }
+    // The proxy's reply is capped like an HTTP header block: a proxy that talks on must not hold the
+    // connect or fill memory. Each line's wait is 30 s, within the deadline.
+    const std::int32_t callerLineLimit = LineLimit;
+    LineLimit = callerLineLimit > 0 ? std::min(callerLineLimit, kTunnelLineLimit) : kTunnelLineLimit;
     bool accepted = false, first = true;
+    std::size_t replySize = 0;
     for (;;) {
         AnsiString line = ReceiveUntil(30000, "\n");
-        if (ErrorCode != 0) return false;
+        if (ErrorCode != 0) break;
+        replySize += line.size() + 1;
+        if (replySize > kTunnelReplyLimit) {
+            ErrorCode = kSocketNegotiation;
+            break;
+        }
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (first) accepted = line.compare(0, 5, "HTTP/") == 0 && line.size() > 11 && line[9] == '2';
         first = false;
         if (line.empty()) break;
     }
+    LineLimit = callerLineLimit;
+    if (ErrorCode != 0) return false;
     if (!accepted) {
         ErrorCode = kSocketNegotiation;
         return false;

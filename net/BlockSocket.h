@@ -117,7 +117,8 @@ public:
     virtual void Close();
     void Bind(const AnsiString& host, const AnsiString& port);
     virtual void Connect(const AnsiString& host, const AnsiString& port);
-    // One platform send of the whole buffer; a partial send is not repeated.
+    // One platform send of the whole buffer; a partial send is not repeated. Under a deadline the send
+    // waits for room only until then: what went out by then, or 10060 when nothing did.
     virtual int SendBytes(const void* buffer, int length);
     virtual int SendOneByte(std::uint8_t byte);
     virtual int SendText(const AnsiString& text);
@@ -157,7 +158,7 @@ public:
     static AnsiString GetErrorDesc(int code);
 
     // Not part of the classic interface: an overall limit on top of the per-wait limits. While set, every
-    // wait for data ends by the deadline (10060) and a connect is limited to the time left.
+    // wait ends by the deadline (10060): for data, for room to send, for a name lookup and for a connect.
     void SetDeadline(int millisecondsFromNow);
     void ClearDeadline();
     // The time left before the deadline (never below 0), or -1 when none is set.
@@ -165,7 +166,8 @@ public:
 
 protected:
     void ReportStatus(int reason, const AnsiString& text = {});
-    void FillAddress(const AnsiString& host, const AnsiString& port, platform::SockAddrIn& address);
+    // False when the deadline ran out before the name was resolved.
+    bool FillAddress(const AnsiString& host, const AnsiString& port, platform::SockAddrIn& address);
     void ThrottleRate(int length, std::uint32_t limit, std::uint32_t& nextTick);
     // The limit of one wait after the deadline has had its say.
     int LimitedWait(int timeoutMs) const;
@@ -215,8 +217,13 @@ public:
     AnsiString TunnelRemoteHost, TunnelRemotePort;
 
     AnsiString TlsCipherList = "DEFAULT";
+    // TlsCaFile: the roots to trust instead of the system's.
     AnsiString TlsCertificateFile, TlsPrivateKeyFile, TlsKeyPassword, TlsCaFile;
-    bool TlsVerifyPeer = false;
+    // The server's certificate must chain to a trusted root and name the host connected to (10091 and
+    // TlsLastErrorText otherwise). Switching it off trusts any server: only for a caller that checks
+    // the peer some other way.
+    bool TlsVerifyPeer = true;
+    std::int32_t TlsTimeoutMs = 300000;  // each wait of the handshake and of a send through TLS
     bool TlsBypass = false;             // negotiate nothing while on
     std::int32_t TlsLastError = 0;
     AnsiString TlsLastErrorText;
@@ -247,6 +254,11 @@ protected:
 private:
     bool TunnelConnect(const AnsiString& host, const AnsiString& port);
     bool TlsHandshake(const AnsiString& host);
+    bool TlsSetUp(const AnsiString& host);
+    // Waits for what the TLS library wants (an SSL_ERROR_WANT_* code) within TlsTimeoutMs and the deadline.
+    bool TlsWait(int sslError);
+    // Sets code, TlsLastErrorText (the description, else the library's error) and TlsLastError; false.
+    bool TlsFail(int code, const AnsiString& description = {});
     void TlsShutdown();
 
     bool tlsEnabled_ = false;

@@ -93,6 +93,7 @@ bool THttpClient::Reconnect() {
     }
     Socket.Bind(BindAddress, "0");
     if (Socket.ErrorCode != 0) return false;
+    Socket.TlsTimeoutMs = TimeoutMs;
     Socket.Connect(ConnectHost, ConnectPort);
     return Socket.ErrorCode == 0;
 }
@@ -139,174 +140,186 @@ bool THttpClient::Execute(const AnsiString& method, const AnsiString& url) {
         return false;
     };
     truncated_ = false;
-
-    // 1-2
     StatusCode = 500;
     StatusText.clear();
-    net::UrlParts url_;
-    AnsiString target = net::SplitUrl(url, url_);
+    TExchange exchange;
+    exchange.method = method;
+    exchange.target = net::SplitUrl(url, exchange.url);
 
-    // 3
-    bool tunnel = false;
-    if (AsciiUpper(url_.protocol) == "HTTPS") {
-        Socket.SetTlsEnabled(true);
-        // Without a TLS library the request would go out in clear text to a TLS port.
-        if (!Socket.TlsEnabled()) return fail();
-        tunnel = !ProxyServer.empty();
-        Socket.TunnelProxy = ProxyServer;
-        Socket.TunnelPort = ProxyServerPort;
-        Socket.TunnelUser = ProxyUserName;
-        Socket.TunnelPassword = ProxyPassword;
-    } else {
+    if (!ChooseTransport(exchange)) return fail();
+    BuildHead(exchange);
+    if (!ConnectToServer() || !SendHead()) return fail();
+    AwaitContinue(exchange);
+    if (exchange.sending && !SendAll(Body)) return fail();
+
+    ResetDocument();
+    BodyMode = TBodyMode::UntilClose;
+    ReadStatusLine(exchange);
+    ReadHeaders(exchange);
+    ReadBody(exchange);
+
+    // A read that ended early leaves the stream in an unknown state: never reuse it.
+    if (exchange.closeAfter || exchange.headersCut || truncated_ || Socket.ErrorCode != 0) {
+        Socket.Close();
+        LiveHost.clear();
+        LivePort.clear();
+    }
+    return true;
+}
+
+// TLS and the CONNECT tunnel for HTTPS, plain TCP otherwise. False when HTTPS has no TLS library: the
+// request would go out in clear text to a TLS port.
+bool THttpClient::ChooseTransport(TExchange& exchange) {
+    if (AsciiUpper(exchange.url.protocol) != "HTTPS") {
         Socket.SetTlsEnabled(false);
         Socket.TunnelProxy.clear();
         Socket.TunnelPort.clear();
         Socket.TunnelUser.clear();
         Socket.TunnelPassword.clear();
+        return true;
     }
+    Socket.SetTlsEnabled(true);
+    if (!Socket.TlsEnabled()) return false;
+    exchange.tunnel = !ProxyServer.empty();
+    Socket.TunnelProxy = ProxyServer;
+    Socket.TunnelPort = ProxyServerPort;
+    Socket.TunnelUser = ProxyUserName;
+    Socket.TunnelPassword = ProxyPassword;
+    return true;
+}
 
-    // 4-5
-    bool sending = !Body.empty();
-    const bool expect100 = sending && HttpVersion == "1.1";
+// The request head goes in front of the caller's own lines, each line inserted at the top, so that the
+// wire order is: request line, Host, Proxy-Authorization, Authorization, Connection, Content-Type,
+// Content-Length, Expect, the caller's lines, an empty line. Also picks where to connect.
+void THttpClient::BuildHead(TExchange& exchange) {
+    const net::UrlParts& url = exchange.url;
+    const bool viaProxy = !ProxyServer.empty() && !exchange.tunnel;
+    exchange.sending = !Body.empty();
+    exchange.expect100 = exchange.sending && HttpVersion == "1.1";
     auto insertTop = [this](AnsiString line) { HeaderLines.insert(HeaderLines.begin(), std::move(line)); };
-    if (expect100) insertTop("Expect: 100-continue");
-    if (sending) {
+    if (exchange.expect100) insertTop("Expect: 100-continue");
+    if (exchange.sending) {
         insertTop("Content-Length: " + std::to_string(Body.size()));
         if (!ContentType.empty()) insertTop("Content-Type: " + ContentType);
     }
     if (!KeepConnection) insertTop("Connection: close");
-    if (!url_.user.empty()) insertTop("Authorization: Basic " + net::Base64Encode(url_.user + ":" + url_.password));
-    if (!ProxyServer.empty() && !ProxyUserName.empty() && !tunnel)
+    if (!url.user.empty()) insertTop("Authorization: Basic " + net::Base64Encode(url.user + ":" + url.password));
+    if (viaProxy && !ProxyUserName.empty())
         insertTop("Proxy-Authorization: Basic " + net::Base64Encode(ProxyUserName + ":" + ProxyPassword));
-    insertTop("Host: " + url_.host + (url_.port == "80" ? AnsiString() : ":" + url_.port));
-    if (!ProxyServer.empty() && !tunnel) target = url_.protocol + "://" + url_.host + ":" + url_.port + target;
+    insertTop("Host: " + url.host + (url.port == "80" ? AnsiString() : ":" + url.port));
+    AnsiString target = exchange.target;
+    if (viaProxy) target = url.protocol + "://" + url.host + ":" + url.port + target;
     if (target == "/*") target = "*";
-    insertTop(AsciiUpper(method) + " " + target + (HttpVersion == "0.9" ? AnsiString() : " HTTP/" + HttpVersion));
+    insertTop(AsciiUpper(exchange.method) + " " + target + (HttpVersion == "0.9" ? AnsiString() : " HTTP/" + HttpVersion));
     if (!HeaderLines.back().empty()) HeaderLines.push_back("");
 
-    // 6
-    if (!ProxyServer.empty() && !tunnel) {
-        ConnectHost = ProxyServer;
-        ConnectPort = ProxyServerPort;
-    } else {
-        ConnectHost = url_.host;
-        ConnectPort = url_.port;
-    }
+    ConnectHost = viaProxy ? ProxyServer : url.host;
+    ConnectPort = viaProxy ? ProxyServerPort : url.port;
+}
 
-    // 7
+// A new connection unless the open one goes to the same place and is still quiet.
+bool THttpClient::ConnectToServer() {
     if (LiveHost != ConnectHost || LivePort != ConnectPort) {
-        if (!Reconnect()) return fail();
+        if (!Reconnect()) return false;
         LiveHost = ConnectHost;
         LivePort = ConnectPort;
-    } else if (Socket.Handle == platform::kNoSocket || Socket.WaitReadable(0)) {
-        // Closed by the server, or it sent something unasked: a fresh connection.
-        if (!Reconnect()) return fail();
+        return true;
     }
+    // Closed by the server, or it sent something unasked: a fresh connection.
+    if (Socket.Handle == platform::kNoSocket || Socket.WaitReadable(0)) return Reconnect();
+    return true;
+}
 
-    // 8
+bool THttpClient::SendHead() {
     AnsiString head;
     if (HttpVersion == "0.9") {
         head = HeaderLines.front() + "\r\n";
     } else {
         for (const AnsiString& line : HeaderLines) head += line + "\r\n";
     }
-    if (!SendAll(head)) return fail();
+    return SendAll(head);
+}
 
-    // 9
-    AnsiString keptStatus;
-    bool haveKept = false;
-    if (expect100) {
-        AnsiString line;
+// With "Expect: 100-continue" the body waits for the interim reply; a final status instead keeps the body
+// back and is the response's status line.
+void THttpClient::AwaitContinue(TExchange& exchange) {
+    if (!exchange.expect100) return;
+    AnsiString line;
+    do line = ReadLine();
+    while (line.empty() && Socket.ErrorCode == 0);
+    ParseStatusLine(line);
+    if (StatusCode >= 100 && StatusCode <= 199) {
         do line = ReadLine();
-        while (line.empty() && Socket.ErrorCode == 0);
+        while (!line.empty() && Socket.ErrorCode == 0);
+        return;
+    }
+    exchange.sending = false;
+    exchange.keptStatus = line;
+}
+
+void THttpClient::ReadStatusLine(TExchange& exchange) {
+    if (exchange.expect100 && !exchange.sending) {
+        HeaderLines.push_back(exchange.keptStatus);
+        return;
+    }
+    AnsiString line;
+    do line = ReadLine();
+    while (line.empty() && Socket.ErrorCode == 0);
+    if (StartsWith(AsciiUpper(line), "HTTP/")) {
+        HeaderLines.push_back(line);
         ParseStatusLine(line);
-        if (StatusCode >= 100 && StatusCode <= 199) {
-            do line = ReadLine();
-            while (!line.empty() && Socket.ErrorCode == 0);
-        } else {
-            sending = false;
-            keptStatus = line;
-            haveKept = true;
-        }
+        return;
     }
+    // The first line of a reply without status line, or the empty line of a silent or closed server.
+    AppendBody(line.data(), line.size());
+    AppendBody("\r\n", 2);
+    StatusCode = 0;
+}
 
-    // 10
-    if (sending && !SendAll(Body)) return fail();
-
-    // 11
-    ResetDocument();
-    std::int64_t declaredLength = -1;
-    BodyMode = TBodyMode::UntilClose;
-
-    // 12
-    if (haveKept) {
-        HeaderLines.push_back(keptStatus);
-    } else {
-        AnsiString line;
-        do line = ReadLine();
-        while (line.empty() && Socket.ErrorCode == 0);
-        if (StartsWith(AsciiUpper(line), "HTTP/")) {
-            HeaderLines.push_back(line);
-            ParseStatusLine(line);
-        } else {
-            // The first line of a reply without status line, or the empty line of a silent or closed server.
-            AppendBody(line.data(), line.size());
-            AppendBody("\r\n", 2);
-            StatusCode = 0;
-        }
-    }
-
-    // 13
-    bool closeAfter = HttpVersion != "1.1";
+// Only after a status line: a reply without one has no header block.
+void THttpClient::ReadHeaders(TExchange& exchange) {
+    exchange.closeAfter = HttpVersion != "1.1";
     // A line over the limit is no HTTP; a header block that broke off has no body to follow.
-    bool headersCut = Socket.ErrorCode == kSocketLineTooLong;
-    if (!HeaderLines.empty() && !headersCut) {
-        std::int64_t headerSize = static_cast<std::int64_t>(HeaderLines.front().size());
-        do {
-            AnsiString line = ReadLine();
-            headerSize += static_cast<std::int64_t>(line.size()) + 2;
-            if (MaxHeaderSize > 0 && headerSize > MaxHeaderSize) {
-                headersCut = true;
-                break;
-            }
-            HeaderLines.push_back(line);
-            if (line.empty()) {
-                headersCut = Socket.ErrorCode != 0;
-                break;
-            }
-            AnsiString upper = AsciiUpper(line);
-            if (StartsWith(upper, "CONTENT-LENGTH:")) {
-                std::int64_t value;
-                declaredLength = ParseDecimal(net::TextAfter(line, " "), value) ? value : -1;
-                // A negative length is no length; only a usable one selects counted reading.
-                if (declaredLength < 0) declaredLength = -1;
-                else BodyMode = TBodyMode::ByLength;
-            } else if (StartsWith(upper, "CONTENT-TYPE:")) {
-                ContentType = net::TextAfter(line, " ");
-            } else if (StartsWith(upper, "TRANSFER-ENCODING:")) {
-                if (net::TextAfter(upper, " ").find("CHUNKED") != AnsiString::npos) BodyMode = TBodyMode::Chunked;
-            } else if (upper == "CONNECTION: CLOSE") {
-                closeAfter = true;
-            }
-        } while (Socket.ErrorCode == 0);
-    }
-
-    // 14
-    if (!headersCut && method != "HEAD" && StatusCode != 204 && StatusCode != 304) {
-        switch (BodyMode) {
-        case TBodyMode::UntilClose: ReadUntilClose(); break;
-        case TBodyMode::ByLength: ReadCounted(declaredLength); break;
-        case TBodyMode::Chunked: ReadChunks(); break;
+    exchange.headersCut = Socket.ErrorCode == kSocketLineTooLong;
+    if (HeaderLines.empty() || exchange.headersCut) return;
+    std::int64_t headerSize = static_cast<std::int64_t>(HeaderLines.front().size());
+    do {
+        AnsiString line = ReadLine();
+        headerSize += static_cast<std::int64_t>(line.size()) + 2;
+        if (MaxHeaderSize > 0 && headerSize > MaxHeaderSize) {
+            exchange.headersCut = true;
+            return;
         }
-    }
+        HeaderLines.push_back(line);
+        if (line.empty()) {
+            exchange.headersCut = Socket.ErrorCode != 0;
+            return;
+        }
+        // A later header overrides an earlier one.
+        AnsiString upper = AsciiUpper(line);
+        if (StartsWith(upper, "CONTENT-LENGTH:")) {
+            std::int64_t value;
+            exchange.declaredLength = ParseDecimal(net::TextAfter(line, " "), value) ? value : -1;
+            // A negative length is no length; only a usable one selects counted reading.
+            if (exchange.declaredLength < 0) exchange.declaredLength = -1;
+            else BodyMode = TBodyMode::ByLength;
+        } else if (StartsWith(upper, "CONTENT-TYPE:")) {
+            ContentType = net::TextAfter(line, " ");
+        } else if (StartsWith(upper, "TRANSFER-ENCODING:")) {
+            if (net::TextAfter(upper, " ").find("CHUNKED") != AnsiString::npos) BodyMode = TBodyMode::Chunked;
+        } else if (upper == "CONNECTION: CLOSE") {
+            exchange.closeAfter = true;
+        }
+    } while (Socket.ErrorCode == 0);
+}
 
-    // 15-16. A read that ended early leaves the stream in an unknown state: never reuse it.
-    if (closeAfter || headersCut || truncated_ || Socket.ErrorCode != 0) {
-        Socket.Close();
-        LiveHost.clear();
-        LivePort.clear();
+void THttpClient::ReadBody(const TExchange& exchange) {
+    if (exchange.headersCut || exchange.method == "HEAD" || StatusCode == 204 || StatusCode == 304) return;
+    switch (BodyMode) {
+    case TBodyMode::UntilClose: ReadUntilClose(); break;
+    case TBodyMode::ByLength: ReadCounted(exchange.declaredLength); break;
+    case TBodyMode::Chunked: ReadChunks(); break;
     }
-    return true;
 }
 
 bool THttpClient::ReadUntilClose() {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "net/BlockSocket.h"
+#include "net/NetHelpers.h"
 #include "platform/codepage.h"
 
 class TNetClient {
@@ -61,6 +62,27 @@ public:
     bool ReadChunks();
 
 private:
+    // What one Execute carries from step to step.
+    struct TExchange {
+        AnsiString method, target;
+        net::UrlParts url;
+        bool tunnel = false;        // HTTPS through the proxy's CONNECT tunnel
+        bool sending = false;       // a request body goes out
+        bool expect100 = false;
+        AnsiString keptStatus;      // a final status that came instead of 100 Continue
+        std::int64_t declaredLength = -1;
+        bool closeAfter = false;
+        bool headersCut = false;    // the header block broke off: no body follows
+    };
+
+    bool ChooseTransport(TExchange& exchange);
+    void BuildHead(TExchange& exchange);
+    bool ConnectToServer();
+    bool SendHead();
+    void AwaitContinue(TExchange& exchange);
+    void ReadStatusLine(TExchange& exchange);
+    void ReadHeaders(TExchange& exchange);
+    void ReadBody(const TExchange& exchange);
     bool Reconnect();
     bool SendAll(const AnsiString& data);
     AnsiString ReadLine();

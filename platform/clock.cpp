@@ -18,7 +18,7 @@ double EncodeDateTime(int year, unsigned month, unsigned day, unsigned hour, uns
     if (hour > 23 || minute > 59 || second > 59) throw Exception("Invalid argument to time encode");
     const double days = EncodeDate(year, month, day);
     const double fraction = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
-    // Before the epoch the fraction counts away from zero, as OLE dates do.
+    // Before the epoch the time of day counts away from zero too: 29 December 1899, 06:00 is -1.25.
     return days < 0 ? days - fraction : days + fraction;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
-// Dates as day counts from 30 December 1899 (the time of day as the fraction, like an OLE date or a
-// Delphi TDateTime), the millisecond tick count and sleeping.
+// Dates as day counts from 30 December 1899, with the time of day as the fraction of a day: the form in
+// which the product keeps its start date (8 bytes, a double) in the registry. Before that day the sign
+// covers the time of day too: 29 December 1899, 06:00 is -1.25. Also the millisecond tick count and
+// sleeping.
 #include <cstdint>
 
 namespace platform {

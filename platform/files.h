@@ -25,16 +25,14 @@ void CreateDirectories(std::string_view path);
 // The file's bytes; raises EInOutError (Code() 2 / ENOENT for a missing file).
 std::string ReadWholeFile(std::string_view path);
 
-// Replaces the file's content as a whole: writes a temporary file in the same folder, flushes it and puts
-// it in place (rename; MoveFileExA with MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH on Windows),
-// so readers see either the old or the new content. Raises EInOutError; the temporary file is removed then.
+// Replaces the file's content as a whole with ReplaceFileContent (replace_file.h), so readers see either
+// the old or the new content. Raises EInOutError; the target is then as it was.
 void WriteFileAtomically(std::string_view path, std::string_view bytes);
-
-// Appends text and CR LF to the file, creating it when missing, and closes it again at once.
-// Raises EInOutError when the file cannot be opened or written.
-void AppendLine(std::string_view path, std::string_view text);
 
 // Removes a file; false when it did not exist or could not be removed.
 bool RemoveFile(std::string_view path);
+
+// The system's description of an error number: strerror on Linux, FormatMessageA on Windows.
+AnsiString SystemErrorText(int code);
 
 }  // namespace platform

@@ -11,10 +11,12 @@
 // read too and written back in UTF-16LE); names and string values are converted to and from the ANSI code
 // page at this interface, so a file written by hand in an editor works. hex(2) data is UTF-16LE with a
 // terminating zero, as regedit writes it; a "REGEDIT4" file is ANSI throughout, hex(2) data included.
-// A string with a line break or a zero character is written as hex(1). Key and value names compare
+// A string with a line break or a zero character is written as hex(1); a key path or value name with a
+// line break (CR or LF) is refused with kRegInvalidParameter. Key and value names compare
 // without regard to letter case, as on Windows. The file is read whenever a key is opened or a value is
-// read; creating a key, writing or deleting a value or a key rewrites the whole file atomically (temporary
-// file beside it, then rename), keeping comments and lines it does not understand; an advisory lock on
+// read; creating a key, writing or deleting a value or a key rewrites the whole file atomically
+// (ReplaceFileContent), keeping comments, lines it does not understand and, in a UTF-16 file, every code
+// unit of the other lines (lone surrogates and an odd last byte included); an advisory lock on
 // the file's folder serialises writers. When a value is defined twice, the later definition counts.
 #include "platform/codepage.h"
 
@@ -29,7 +31,7 @@ inline constexpr long kRegSuccess = 0;
 inline constexpr long kRegNotFound = 2;          // ERROR_FILE_NOT_FOUND: no such key or value
 inline constexpr long kRegAccessDenied = 5;      // ERROR_ACCESS_DENIED
 inline constexpr long kRegInvalidHandle = 6;     // ERROR_INVALID_HANDLE: the key is not open
-inline constexpr long kRegInvalidParameter = 87; // ERROR_INVALID_PARAMETER: e.g. an empty key name part
+inline constexpr long kRegInvalidParameter = 87; // ERROR_INVALID_PARAMETER: an empty key name part, a line break in a name (Linux)
 inline constexpr long kRegCorrupt = 1009;        // ERROR_BADDB: the registry file cannot be read
 inline constexpr long kRegCannotWrite = 1013;    // ERROR_CANTWRITE: the registry file cannot be written
 inline constexpr long kRegKeyDeleted = 1018;     // ERROR_KEY_DELETED: the open key was deleted meanwhile

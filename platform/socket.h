@@ -56,8 +56,10 @@ SocketHandle SocketAccept(SocketHandle handle, SockAddrIn* peer);
 int SocketLocalName(SocketHandle handle, SockAddrIn& address);
 int SocketPeerName(SocketHandle handle, SockAddrIn& address);
 
-// Counts or -1. A send never raises a signal when the peer has gone.
-int SocketSend(SocketHandle handle, const void* data, int length);
+// Counts or -1. A send never raises a signal when the peer has gone. timeoutMs < 0: one blocking send.
+// Otherwise the send waits for room at most timeoutMs in all (0: takes only what fits now) and returns what
+// went out by then, or -1 with 10060 when nothing did.
+int SocketSend(SocketHandle handle, const void* data, int length, int timeoutMs = -1);
 int SocketReceive(SocketHandle handle, void* data, int length, bool peek = false);
 int SocketSendTo(SocketHandle handle, const void* data, int length, const SockAddrIn& to);
 int SocketReceiveFrom(SocketHandle handle, void* data, int length, SockAddrIn& from);
@@ -65,31 +67,25 @@ int SocketReceiveFrom(SocketHandle handle, void* data, int length, SockAddrIn& f
 // Waits until the socket is readable: timeoutMs < 0 without limit, 0 only polls. Returns the number of
 // ready sockets (0 or 1) or -1.
 int SocketWaitReadable(SocketHandle handle, int timeoutMs);
+// The same for room to send.
+int SocketWaitWritable(SocketHandle handle, int timeoutMs);
 // Bytes that a receive would return now (FIONREAD); -1 on failure.
 int SocketBytesWaiting(SocketHandle handle, unsigned long& count);
 
 // Socket options by their WinSock names. Linger sets SO_LINGER on with the value in seconds; 0 makes the
-// close abortive (a reset). ReceiveTimeout and SendTimeout are in milliseconds (0: none) and bound the
-// blocking calls of code that does not wait with SocketWaitReadable first (the TLS library).
-enum class SocketOption { ReceiveBuffer, SendBuffer, ReuseAddress, KeepAlive, NoDelay, Linger, ReceiveTimeout, SendTimeout };
+// close abortive (a reset).
+enum class SocketOption { ReceiveBuffer, SendBuffer, ReuseAddress, KeepAlive, NoDelay, Linger };
 int SocketGetOption(SocketHandle handle, SocketOption option, int& value);
 int SocketSetOption(SocketHandle handle, SocketOption option, int value);
 
 // Every IPv4 address of a host name, in network byte order. Returns 0, or the resolver's code
 // (11001 host not found, 11002 try again, 11003 non-recoverable, 11004 no address of that type).
 int ResolveHostV4(const std::string& name, std::vector<std::uint32_t>& addresses);
+// The same within timeoutMs (< 0: no limit of its own); 10060 when the answer does not come in time.
+int ResolveHostV4Within(const std::string& name, std::vector<std::uint32_t>& addresses, int timeoutMs);
 // The name of a protocol number from the platform's protocol table ("tcp" for 6); empty when unknown.
 std::string ProtocolName(int protocol);
 // The port of a service name for a protocol name, in network byte order; -1 when unknown.
 int ServicePort(const std::string& service, const std::string& protocol);
-
-}  // namespace platform
-
-namespace platform {
-
-// Shared libraries loaded at run time (the TLS library); nullptr when not there.
-void* LoadSharedLibrary(const char* name);
-void* SharedLibrarySymbol(void* library, const char* name);
-void FreeSharedLibrary(void* library);
 
 }  // namespace platform

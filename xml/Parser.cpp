@@ -650,8 +650,10 @@ void TxmlParser::LoadFromStream(std::istream& stream) {
         while (stream && stream.read(block, sizeof block).gcount() > 0)
             bytes.append(block, static_cast<size_t>(stream.gcount()));
     } catch (...) {
-        // A stream that throws on errors: a read error ends the input.
+        // A stream that throws on its state bits: they tell an error (bad) from the end (eof, fail).
     }
+    // A stream cut off by an error must not pass for a shorter one; the tree stays as it was.
+    if (stream.bad()) throw EInOutError("Stream read error", 0);
     LoadBytes(bytes.data(), bytes.size());
 }
 
@@ -703,7 +705,7 @@ void TxmlParser::LoadFromFile(const AnsiString& fileName) {
         if (got != 0) continue;
         if (!std::ferror(file)) break;
         int code = errno ? errno : EIO;
-        ThrowFileError(size == 0 ? "Cannot open" : "Cannot read", fileName, code);
+        ThrowFileError("Cannot read", fileName, code);
     }
     closer.reset();
     LoadBytes(bytes.get(), size);

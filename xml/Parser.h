@@ -48,10 +48,12 @@ public:
 
     // When the file exists: opens it for reading (others may read and write it meanwhile), reads it with
     // LoadFromStream and closes it. A missing file does nothing. A file that exists but cannot be opened
-    // or read to its end throws EInOutError and leaves the tree as it was.
+    // or read throws EInOutError and leaves the tree as it was: a file cut short by a failing disk never
+    // passes for a shorter one.
     void LoadFromFile(const AnsiString& fileName);
     // Destroys the current top node (its trace line is written), makes a new "Root" and builds the tree
-    // from the stream's bytes up to its end.
+    // from the stream's bytes up to its end. A failing read (the stream goes bad) throws EInOutError before
+    // anything changes.
     void LoadFromStream(std::istream& stream);
     // As LoadFromStream over the bytes of text.
     void LoadFromString(std::string_view text);
@@ -67,7 +69,8 @@ private:
 // (callers convert with platform::NativePath).
 // Reads fileName into a new tree and returns its top node "Root"; the caller owns it (hold it in a
 // TxmlTree, or release it with DestroyNode). A missing file gives a "Root" without children, attributes
-// or text. A file that exists but cannot be opened throws EInOutError and returns no tree.
+// or text. A file that exists but cannot be opened or read to its end throws EInOutError and returns no
+// tree.
 TxmlNode* LoadXmlFile(const AnsiString& fileName);
 // As LoadXmlFile over the bytes of text.
 TxmlNode* LoadXmlString(std::string_view text);

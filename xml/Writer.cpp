@@ -2,13 +2,12 @@
 #include "xml/Writer.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
+#include "platform/files.h"
 #include "platform/replace_file.h"
 #include "xml/NameCompare.h"
 
@@ -268,42 +267,9 @@ void SaveXmlStream(const TxmlNode* container, std::ostream& stream, std::string_
     WriteDocument(*sink, container, encoding);
 }
 
-namespace {
-
-AnsiString TemporaryNameBeside(const AnsiString& fileName) {
-    static std::atomic<unsigned> counter{0};
-    auto ticks = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".%llx-%x.tmp", ticks & 0xFFFFFFFFFFull, counter.fetch_add(1));
-    return fileName + suffix;
-}
-
-}  // namespace
-
 void SaveXmlFile(const TxmlNode* container, const AnsiString& fileName, std::string_view encoding) {
-    AnsiString text = SaveXmlString(container, encoding);
-    AnsiString temporary = TemporaryNameBeside(fileName);
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) {
-        int code = errno;
-        throw EFCreateError("Cannot create file \"" + fileName + "\". " + std::strerror(code));
-    }
-    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    int code = written ? 0 : errno;
-    if (std::fflush(file) != 0 && written) {
-        written = false;
-        code = errno;
-    }
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        code = errno;
-    }
-    if (!written) {
-        std::remove(temporary.c_str());
-        throw EInOutError("Stream write error", code);
-    }
-    if (int error = platform::ReplaceFileWith(temporary, fileName)) {
-        std::remove(temporary.c_str());
-        throw EFCreateError("Cannot create file \"" + fileName + "\". " + platform::ReplaceFileErrorText(error));
-    }
+    const platform::ReplaceOutcome outcome = platform::ReplaceFileContent(fileName, SaveXmlString(container, encoding));
+    if (outcome) return;
+    if (outcome.failed == platform::ReplaceStep::kWrite) throw EInOutError("Stream write error", outcome.code);
+    throw EFCreateError("Cannot create file \"" + fileName + "\". " + platform::SystemErrorText(outcome.code));
 }

@@ -31,10 +31,11 @@
 void SaveXmlStream(const TxmlNode* container, std::ostream& stream, std::string_view encoding = {});
 // The bytes SaveXmlStream writes.
 AnsiString SaveXmlString(const TxmlNode* container, std::string_view encoding = {});
-// Saves to fileName, replacing an existing file. The text goes to a temporary file beside the target,
-// which replaces the target only when everything was written, so the target is never left cut short.
-// A file that cannot be created throws EFCreateError; a failing write throws EInOutError; in both cases
-// the target stays as it was and the temporary file is removed.
+// Saves to fileName (the system's form of the name), replacing an existing file in one step with
+// platform::ReplaceFileContent: the text goes to a fresh temporary file beside the target (beside the
+// file a symbolic link points to), is flushed to the disk and then takes the target's place, so the target
+// is never left cut short. A file that cannot be created or replaced throws EFCreateError; a failing write
+// throws EInOutError; in both cases the target stays as it was and the temporary file is removed.
 void SaveXmlFile(const TxmlNode* container, const AnsiString& fileName, std::string_view encoding = {});
 
 // Escaping of attribute values and element text: a double quote to "&quot;", "&" to "&amp;", "<" to

@@ -1,6 +1,7 @@
 #include "xmlini/XMLIni.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/file_lock.h"
 #include "platform/files.h"
 #include "xml/Parser.h"
 #include "xmlini/XMLImpl.h"
@@ -56,6 +58,15 @@ void MakeFolders(const AnsiString& folder) {
 #endif
 }
 
+bool FolderExists(const AnsiString& folder) {
+#ifdef _WIN32
+    return platform::DirectoryExists(folder);
+#else
+    std::error_code error;
+    return std::filesystem::is_directory(std::filesystem::path(folder), error);
+#endif
+}
+
 // The folder part of a file name without its trailing separator ("C:\" keeps its own); empty for a bare
 // file name, which is saved in the current folder.
 AnsiString FolderOf(const AnsiString& fileName) {
@@ -68,6 +79,16 @@ AnsiString FolderOf(const AnsiString& fileName) {
 }
 
 }  // namespace
+
+std::optional<platform::FileLock> LockXmlIniFile(const WideString& fileName, bool makeFolder) {
+    const AnsiString file = XmlFileName(fileName);
+    const AnsiString folder = FolderOf(file);
+    if (!folder.empty()) {
+        if (makeFolder) MakeFolders(folder);
+        else if (!FolderExists(folder)) return std::nullopt;
+    }
+    return std::optional<platform::FileLock>(std::in_place, file);
+}
 
 TInterfacePtr<IXMLIni> NewXMLIni(const WideString& fileName) {
     return TInterfacePtr<IXMLIni>(TxInterfacedObject::Create<TXMLIni>(fileName));
@@ -97,8 +118,8 @@ bool TXMLIni::SaveFile() noexcept {
     try {
         AnsiString file = XmlFileName(fileName_);
         if (file.empty() || !root_) return false;
-        AnsiString folder = FolderOf(file);
-        if (!folder.empty()) MakeFolders(folder);
+        // Writers of one file take turns; a caller holding the lock since its load (xmlini) keeps it.
+        std::optional<platform::FileLock> lock = LockXmlIniFile(fileName_, true);
         SaveXmlFile(root_, file);
         return true;
     } catch (...) {

@@ -4,6 +4,9 @@
 // Made with a file name, whose file it loads; then held through IXMLIni. The last Release destroys the
 // tree (each node writes its trace line) and writes nothing: unsaved changes go. The file is written only
 // by Save and by SetFileName before it switches files.
+#include <optional>
+
+#include "platform/file_lock.h"
 #include "xml/Node.h"
 #include "xmlini/InterfacedObject.h"
 #include "xmlini/XMLIniIntf.h"
@@ -82,3 +85,9 @@ private:
 
 // Makes a store over fileName and answers its interface; raises when the file cannot be read.
 TInterfacePtr<IXMLIni> NewXMLIni(const WideString& fileName);
+
+// The lock that writers of a store's file take (platform/file_lock.h); Save holds it while it writes. A
+// caller that loads, changes and saves a file holds it from before the load to after the save, so that
+// no other writer's change is lost in between. With makeFolder the file's folder is made first, as Save
+// would make it; without, a file in a missing folder gets no lock (there is nothing to guard yet).
+std::optional<platform::FileLock> LockXmlIniFile(const WideString& fileName, bool makeFolder);

@@ -49,7 +49,8 @@ struct IXMLIni : IUnknown {
     // Number of value lines of the current key; 0 when there is none.
     virtual HRESULT STDMETHODCALLTYPE GetValueCount(int* count) = 0;
     // Writes the tree to the file, making missing folders; false when read-only or when writing failed
-    // (the file then stays as it was). Never fails as an operation.
+    // (the file then stays as it was). Never fails as an operation. Holds the file's lock
+    // (platform/file_lock.h) while it writes, so that writers of one file take turns.
     virtual HRESULT STDMETHODCALLTYPE Save(bool* written) = 0;
     // True for an intact tree.
     virtual HRESULT STDMETHODCALLTYPE CheckTree(bool* intact) = 0;

@@ -7,7 +7,6 @@
 namespace platform::posix {
 
 std::string ReadWholeFileNative(const std::string& name);
-void WriteFileAtomicallyNative(const std::string& name, std::string_view bytes);
 void CreateDirectoriesNative(const std::string& name);
 
 }  // namespace platform::posix

@@ -1,10 +1,10 @@
 #include "platform/files.h"
 
+#include "platform/posix/descriptor.h"
 #include "platform/posix/files_native.h"
+#include "platform/replace_file.h"
 
-#include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -15,38 +15,10 @@ namespace platform {
 namespace {
 
 [[noreturn]] void RaiseIo(const std::string& what, std::string_view path, int code) {
-    throw EInOutError(what + " \"" + std::string(path) + "\": " + std::strerror(code), code);
+    throw EInOutError(what + " \"" + std::string(path) + "\": " + SystemErrorText(code), code);
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() { if (fd_ >= 0) ::close(fd_); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        if (this != &other) {
-            if (fd_ >= 0) ::close(fd_);
-            fd_ = other.release();
-        }
-        return *this;
-    }
-    int get() const { return fd_; }
-    int release() { int fd = fd_; fd_ = -1; return fd; }
-private:
-    int fd_;
-};
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(size_t(n));
-    }
-    return true;
-}
+using posix::Descriptor;
 
 }  // namespace
 
@@ -99,57 +71,16 @@ std::string posix::ReadWholeFileNative(const std::string& native) {
     return bytes;
 }
 
-void posix::WriteFileAtomicallyNative(const std::string& native, std::string_view bytes) {
-    const AnsiString path = Utf8ToAnsi(native);  // for messages
-    std::string target = native;
-    // Replace the file a symbolic link points to, not the link.
-    if (char* resolved = ::realpath(target.c_str(), nullptr)) {
-        target = resolved;
-        std::free(resolved);
-    }
-    const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    // The temporary file is created with the usual permissions under the umask; a replaced file's
-    // permissions are carried over below.
-    static std::atomic<unsigned> counter{0};
-    std::string temp;
-    Descriptor fd(-1);
-    for (int attempt = 0; fd.get() < 0; ++attempt) {
-        temp = folder + "/." + base + "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
-        fd = Descriptor(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-        if (fd.get() < 0 && (errno != EEXIST || attempt > 100)) RaiseIo("Cannot create file", path, errno);
-    }
-    int error = 0;
-    struct stat old{};
-    if (::stat(target.c_str(), &old) == 0 && ::fchmod(fd.get(), old.st_mode & 07777) != 0) error = errno;
-    if (!error && !WriteAll(fd.get(), bytes)) error = errno;
-    if (!error && ::fsync(fd.get()) != 0) error = errno;
-    if (::close(fd.release()) != 0 && !error) error = errno;
-    if (!error && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
-    if (error) {
-        ::unlink(temp.c_str());
-        RaiseIo("Cannot write file", path, error);
-    }
-    Descriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0) ::fsync(dir.get());
-}
-
 std::string ReadWholeFile(std::string_view path) { return posix::ReadWholeFileNative(NativePath(path)); }
 
 void WriteFileAtomically(std::string_view path, std::string_view bytes) {
-    posix::WriteFileAtomicallyNative(NativePath(path), bytes);
-}
-
-void AppendLine(std::string_view path, std::string_view text) {
-    Descriptor fd(::open(NativePath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
-    if (fd.get() < 0) RaiseIo("Cannot open file for appending", path, errno);
-    std::string line(text);
-    line += "\r\n";
-    if (!WriteAll(fd.get(), line)) RaiseIo("Cannot write file", path, errno);
-    if (::close(fd.release()) != 0) RaiseIo("Cannot write file", path, errno);
+    const ReplaceOutcome outcome = ReplaceFileContent(NativePath(path), bytes);
+    if (outcome) return;
+    RaiseIo(outcome.failed == ReplaceStep::kWrite ? "Cannot write file" : "Cannot create file", path, outcome.code);
 }
 
 bool RemoveFile(std::string_view path) { return ::unlink(NativePath(path).c_str()) == 0; }
+
+AnsiString SystemErrorText(int code) { return std::strerror(code); }
 
 }  // namespace platform

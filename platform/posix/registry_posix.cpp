@@ -3,6 +3,7 @@
 
 #include "platform/files.h"
 #include "platform/posix/files_native.h"
+#include "platform/replace_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -50,6 +51,7 @@ struct Section {
 
 struct RegFile {
     bool utf16 = false;    // UTF-16LE with byte-order mark (as regedit saves)
+    std::string oddByte;   // a UTF-16 file's last byte when its length is odd, written back as it was
     bool utf8Bom = false;
     bool regedit4 = false; // ANSI text, hex(2) data in ANSI
     std::string newline = "\n";
@@ -86,6 +88,51 @@ std::u16string FromUtf16Bytes(std::string_view bytes) {
     for (size_t i = 0; i + 1 < bytes.size(); i += 2)
         text += char16_t(static_cast<unsigned char>(bytes[i]) | (static_cast<unsigned char>(bytes[i + 1]) << 8));
     return text;
+}
+
+// A UTF-16 file's text as the UTF-8 the parser reads, and back, without loss: a lone surrogate, which
+// UTF-8 cannot carry, takes the three bytes its code would take (as WTF-8 writes it), and comes back
+// from them, so that the lines nobody changed are written back as they were.
+bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+bool IsPair(std::u16string_view text, size_t i) {
+    return text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+           text[i + 1] <= 0xDFFF;
+}
+
+std::string TextOfUtf16File(std::u16string_view text) {
+    std::string out;
+    size_t run = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsPair(text, i)) {
+            ++i;
+            continue;
+        }
+        if (!IsSurrogate(text[i])) continue;
+        out += WideToUtf8(text.substr(run, i - run));
+        out += {char(0xE0 | (text[i] >> 12)), char(0x80 | ((text[i] >> 6) & 0x3F)), char(0x80 | (text[i] & 0x3F))};
+        run = i + 1;
+    }
+    return out + WideToUtf8(text.substr(run));
+}
+
+// A lone surrogate as TextOfUtf16File writes it: ED A0..BF 80..BF, which valid UTF-8 never holds.
+bool IsLoneSurrogateAt(std::string_view text, size_t i) {
+    return i + 2 < text.size() && static_cast<unsigned char>(text[i]) == 0xED &&
+           (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0xA0 &&
+           (static_cast<unsigned char>(text[i + 2]) & 0xC0) == 0x80;
+}
+
+std::u16string Utf16OfFileText(std::string_view text) {
+    std::u16string out;
+    size_t run = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!IsLoneSurrogateAt(text, i)) continue;
+        out += Utf8ToWide(text.substr(run, i - run));
+        out += char16_t(0xD000 | ((text[i + 1] & 0x3F) << 6) | (text[i + 2] & 0x3F));
+        i += 2;
+        run = i + 1;
+    }
+    return out + Utf8ToWide(text.substr(run));
 }
 
 // The text of a string value up to its first zero character.
@@ -250,7 +297,8 @@ RegFile Parse(std::string text) {
     RegFile file;
     if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE) {
         file.utf16 = true;
-        text = WideToUtf8(FromUtf16Bytes(std::string_view(text).substr(2)));
+        if (text.size() % 2 != 0) file.oddByte = text.substr(text.size() - 1);
+        text = TextOfUtf16File(FromUtf16Bytes(std::string_view(text).substr(2)));
     } else if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
         file.utf8Bom = true;
         text.erase(0, 3);
@@ -291,11 +339,14 @@ RegFile Parse(std::string text) {
         std::string_view data;
         if (current && current->hkcu && SplitValueLine(physical[i], name, data)) {
             std::string joined(data);
-            // hex data goes on over lines that end in a backslash.
+            // hex data goes on over lines that end in a backslash: the backslash and the blanks before it
+            // go, the next line is appended in place (a long value has many thousand lines).
             if (StartsWithNoCase(Trim(data), "hex")) {
-                while (!Trim(joined).empty() && Trim(joined).back() == '\\' && i + 1 < physical.size()) {
-                    std::string_view trimmed = Trim(joined);
-                    joined = std::string(trimmed.substr(0, trimmed.size() - 1)) + physical[++i];
+                while (i + 1 < physical.size()) {
+                    const size_t end = joined.find_last_not_of(" \t");
+                    if (end == std::string::npos || joined[end] != '\\') break;
+                    joined.resize(end);
+                    joined += physical[++i];
                     line.raw.push_back(physical[i]);
                 }
             }
@@ -364,7 +415,7 @@ std::string Serialise(const RegFile& file) {
         for (const Line& line : section.lines) put(line.raw);
     }
     if (file.regedit4) return Utf8ToAnsi(text);
-    if (file.utf16) return "\xFF\xFE" + Utf16Bytes(Utf8ToWide(text));
+    if (file.utf16) return "\xFF\xFE" + Utf16Bytes(Utf16OfFileText(text)) + file.oddByte;
     if (file.utf8Bom) return "\xEF\xBB\xBF" + text;
     return text;
 }
@@ -397,11 +448,12 @@ long Save(RegFile& file) {
     try {
         const size_t slash = name.rfind('/');
         if (slash != std::string::npos && slash > 0) posix::CreateDirectoriesNative(name.substr(0, slash));
-        posix::WriteFileAtomicallyNative(name, Serialise(file));
-        return kRegSuccess;
     } catch (const EInOutError& e) {
         return e.Code() == EACCES ? kRegAccessDenied : kRegCannotWrite;
     }
+    const ReplaceOutcome outcome = ReplaceFileContent(name, Serialise(file));
+    if (outcome) return kRegSuccess;
+    return outcome.code == EACCES ? kRegAccessDenied : kRegCannotWrite;
 }
 
 // Serialises the read-modify-write of the file between processes (and threads): an advisory lock on
@@ -434,8 +486,13 @@ private:
 
 // ---- keys and values
 
-// "\A\\B\" -> "A\B" (UTF-8); false when a part of the name is empty.
+// A line break in a name would end its line in the file and start a section or value of the caller's
+// making, so no name may hold one.
+bool IsValidName(std::string_view name) { return name.find_first_of("\r\n") == std::string_view::npos; }
+
+// "\A\\B\" -> "A\B" (UTF-8); false when a part of the name is empty or holds a line break.
 bool NormalisePath(std::string_view ansiPath, std::string& path) {
+    if (!IsValidName(ansiPath)) return false;
     while (!ansiPath.empty() && ansiPath.front() == '\\') ansiPath.remove_prefix(1);
     while (!ansiPath.empty() && ansiPath.back() == '\\') ansiPath.remove_suffix(1);
     if (ansiPath.find("\\\\") != std::string_view::npos) return false;
@@ -557,6 +614,7 @@ long LoadForKey(bool open, const std::string& path, RegFile& file) {
 }
 
 long ReadValue(bool open, const std::string& path, std::string_view name, Value& value) {
+    if (open && !IsValidName(name)) return kRegInvalidParameter;
     RegFile file;
     if (long rc = LoadForKey(open, path, file)) return rc;
     const Line* line = FindValue(file, path, AnsiToUtf8(name));
@@ -567,6 +625,7 @@ long ReadValue(bool open, const std::string& path, std::string_view name, Value&
 
 long WriteValue(bool open, const std::string& path, std::string_view ansiName, const Value& value) {
     if (!open) return kRegInvalidHandle;
+    if (!IsValidName(ansiName)) return kRegInvalidParameter;
     WriteLock lock;
     RegFile file;
     if (long rc = LoadForKey(open, path, file)) return rc;
@@ -653,6 +712,7 @@ long RegistryKey::WriteDword(std::string_view name, uint32_t number) {
 
 long RegistryKey::DeleteValue(std::string_view ansiName) {
     if (!open_) return kRegInvalidHandle;
+    if (!IsValidName(ansiName)) return kRegInvalidParameter;
     WriteLock lock;
     RegFile file;
     if (long rc = LoadForKey(open_, path_, file)) return rc;

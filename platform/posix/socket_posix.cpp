@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
 
@@ -106,8 +107,6 @@ int OptionName(SocketOption option, int& level) {
     case SocketOption::KeepAlive: return SO_KEEPALIVE;
     case SocketOption::NoDelay: level = IPPROTO_TCP; return TCP_NODELAY;
     case SocketOption::Linger: return SO_LINGER;
-    case SocketOption::ReceiveTimeout: return SO_RCVTIMEO;
-    case SocketOption::SendTimeout: return SO_SNDTIMEO;
     }
     return -1;
 }
@@ -209,11 +208,28 @@ int SocketPeerName(SocketHandle handle, SockAddrIn& address) {
     return 0;
 }
 
-int SocketSend(SocketHandle handle, const void* data, int length) {
-    ssize_t sent;
-    do sent = ::send(Fd(handle), data, static_cast<size_t>(length), MSG_NOSIGNAL);
-    while (sent < 0 && errno == EINTR);
-    return sent < 0 ? FailErrno() : static_cast<int>(sent);
+int SocketSend(SocketHandle handle, const void* data, int length, int timeoutMs) {
+    if (timeoutMs < 0) {
+        ssize_t sent;
+        do sent = ::send(Fd(handle), data, static_cast<size_t>(length), MSG_NOSIGNAL);
+        while (sent < 0 && errno == EINTR);
+        return sent < 0 ? FailErrno() : static_cast<int>(sent);
+    }
+    const auto* bytes = static_cast<const char*>(data);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int done = 0;
+    while (done < length) {
+        ssize_t sent = ::send(Fd(handle), bytes + done, static_cast<size_t>(length - done), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent >= 0) {
+            done += static_cast<int>(sent);
+            continue;
+        }
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) return done > 0 ? done : FailErrno();
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+        if (left <= 0 || SocketWaitWritable(handle, static_cast<int>(left)) <= 0) break;
+    }
+    return done > 0 || length == 0 ? done : Fail(kWsaTimedOut);
 }
 
 int SocketReceive(SocketHandle handle, void* data, int length, bool peek) {
@@ -240,10 +256,12 @@ int SocketReceiveFrom(SocketHandle handle, void* data, int length, SockAddrIn& f
     return static_cast<int>(received);
 }
 
+namespace {
+
 // poll rather than select: a descriptor above FD_SETSIZE must not corrupt the stack.
-int SocketWaitReadable(SocketHandle handle, int timeoutMs) {
+int WaitFor(SocketHandle handle, short events, int timeoutMs) {
     if (handle == kNoSocket) return Fail(10038);
-    pollfd entry{Fd(handle), POLLIN, 0};
+    pollfd entry{Fd(handle), events, 0};
     int ready;
     do ready = ::poll(&entry, 1, timeoutMs < 0 ? -1 : timeoutMs);
     while (ready < 0 && errno == EINTR);
@@ -251,6 +269,12 @@ int SocketWaitReadable(SocketHandle handle, int timeoutMs) {
     if (ready > 0 && (entry.revents & POLLNVAL)) return Fail(10038);
     return ready;
 }
+
+}  // namespace
+
+int SocketWaitReadable(SocketHandle handle, int timeoutMs) { return WaitFor(handle, POLLIN, timeoutMs); }
+
+int SocketWaitWritable(SocketHandle handle, int timeoutMs) { return WaitFor(handle, POLLOUT, timeoutMs); }
 
 int SocketBytesWaiting(SocketHandle handle, unsigned long& count) {
     int value = 0;
@@ -274,10 +298,6 @@ int SocketSetOption(SocketHandle handle, SocketOption option, int value) {
         l.l_onoff = 1;
         l.l_linger = static_cast<decltype(l.l_linger)>(value);
         return Checked(::setsockopt(Fd(handle), level, name, &l, sizeof l));
-    }
-    if (option == SocketOption::ReceiveTimeout || option == SocketOption::SendTimeout) {
-        timeval limit{value / 1000, (value % 1000) * 1000};
-        return Checked(::setsockopt(Fd(handle), level, name, &limit, sizeof limit));
     }
     return Checked(::setsockopt(Fd(handle), level, name, &value, sizeof value));
 }
@@ -325,20 +345,6 @@ int ServicePort(const std::string& service, const std::string& protocol) {
     std::lock_guard<std::mutex> guard(databaseLock);
     servent* entry = ::getservbyname(service.c_str(), protocol.c_str());
     return entry ? static_cast<std::uint16_t>(entry->s_port) : -1;
-}
-
-}  // namespace platform
-
-#include <dlfcn.h>
-
-namespace platform {
-
-void* LoadSharedLibrary(const char* name) { return ::dlopen(name, RTLD_NOW | RTLD_LOCAL); }
-
-void* SharedLibrarySymbol(void* library, const char* name) { return library ? ::dlsym(library, name) : nullptr; }
-
-void FreeSharedLibrary(void* library) {
-    if (library) ::dlclose(library);
 }
 
 }  // namespace platform

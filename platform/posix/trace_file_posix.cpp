@@ -1,11 +1,14 @@
 // The node trace file on Linux: XML_Log.txt in the user's state folder.
 #include "platform/trace_file.h"
 
+#include "platform/posix/descriptor.h"
+
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -19,6 +22,12 @@ AnsiString HomeFolder() {
     return ".";
 }
 
+// O_NOFOLLOW: a link planted in the trace file's place would let an elevated process append to any file.
+// O_NONBLOCK: a FIFO there must not hold up the release of a tree.
+int OpenForAppending(const AnsiString& path) {
+    return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+}
+
 }  // namespace
 
 AnsiString XmlTraceFilePath() {
@@ -30,15 +39,17 @@ AnsiString XmlTraceFilePath() {
 }
 
 bool AppendToTextFile(const AnsiString& path, std::string_view text) noexcept {
-    std::FILE* file = std::fopen(path.c_str(), "ab");
-    if (!file && errno == ENOENT) {
+    posix::Descriptor file(OpenForAppending(path));
+    if (file.get() < 0 && errno == ENOENT) {
         std::error_code ignored;
         std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-        file = std::fopen(path.c_str(), "ab");
+        file = posix::Descriptor(OpenForAppending(path));
     }
-    if (!file) return false;
-    bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    return (std::fclose(file) == 0) && written;
+    if (file.get() < 0) return false;
+    // Only a plain file of one name: no device, no FIFO, no hard link to somebody else's file.
+    struct stat info{};
+    if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) return false;
+    return posix::WriteAll(file.get(), text) && ::close(file.release()) == 0;
 }
 
 }  // namespace platform

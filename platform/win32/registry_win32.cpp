@@ -1,5 +1,7 @@
 #include "platform/registry.h"
 
+#include "platform/files.h"
+
 #include <windows.h>
 
 namespace platform {
@@ -63,17 +65,7 @@ long DeleteTree(HKEY parent, const std::string& name) {
 
 }  // namespace
 
-AnsiString RegistryErrorText(long code) {
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        DWORD(code), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), reinterpret_cast<char*>(&buffer), 0, nullptr);
-    AnsiString text;
-    if (length && buffer) text.assign(buffer, length);
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    return text.empty() ? "Registry error " + std::to_string(code) + "." : text;
-}
+AnsiString RegistryErrorText(long code) { return SystemErrorText(int(code)); }
 
 RegistryKey::~RegistryKey() { Close(); }
 

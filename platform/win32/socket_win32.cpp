@@ -1,6 +1,6 @@
 #include "platform/socket.h"
 
-#include <winsock.h>
+#include "platform/win32/winsock_api.h"
 
 #include <cstring>
 
@@ -33,14 +33,12 @@ int OptionName(SocketOption option, int& level) {
     case SocketOption::KeepAlive: return SO_KEEPALIVE;
     case SocketOption::NoDelay: level = IPPROTO_TCP; return TCP_NODELAY;
     case SocketOption::Linger: return SO_LINGER;
-    case SocketOption::ReceiveTimeout: return SO_RCVTIMEO;
-    case SocketOption::SendTimeout: return SO_SNDTIMEO;
     }
     return -1;
 }
 
 int Fail(int code) {
-    WSASetLastError(code);
+    Winsock().WSASetLastError(code);
     return -1;
 }
 
@@ -48,42 +46,42 @@ int Fail(int code) {
 
 int SocketStartup(SocketStartupData& data) {
     WSADATA native{};
-    int result = WSAStartup(MAKEWORD(1, 1), &native);
+    int result = Winsock().WSAStartup(MAKEWORD(1, 1), &native);
     data.version = native.wVersion;
     data.highVersion = native.wHighVersion;
     data.description = native.szDescription;
     data.systemStatus = native.szSystemStatus;
-    if (result != 0) WSASetLastError(result);
+    if (result != 0) Winsock().WSASetLastError(result);
     return result;
 }
 
-int SocketCleanup() { return WSACleanup(); }
+int SocketCleanup() { return Winsock().WSACleanup(); }
 
-int SocketLastError() { return WSAGetLastError(); }
+int SocketLastError() { return Winsock().WSAGetLastError(); }
 
 SocketHandle SocketOpen(int family, int type, int protocol) {
-    SOCKET handle = ::socket(family, type, protocol);
+    SOCKET handle = Winsock().socket(family, type, protocol);
     return handle == INVALID_SOCKET ? kNoSocket : static_cast<SocketHandle>(handle);
 }
 
-int SocketClose(SocketHandle handle) { return ::closesocket(Native(handle)); }
+int SocketClose(SocketHandle handle) { return Winsock().closesocket(Native(handle)); }
 
-int SocketShutdown(SocketHandle handle, int how) { return ::shutdown(Native(handle), how); }
+int SocketShutdown(SocketHandle handle, int how) { return Winsock().shutdown(Native(handle), how); }
 
 int SocketBind(SocketHandle handle, const SockAddrIn& address) {
     sockaddr_in native = NativeAddress(address);
-    return ::bind(Native(handle), reinterpret_cast<sockaddr*>(&native), sizeof native);
+    return Winsock().bind(Native(handle), reinterpret_cast<sockaddr*>(&native), sizeof native);
 }
 
 int SocketConnect(SocketHandle handle, const SockAddrIn& address, int timeoutMs) {
     sockaddr_in native = NativeAddress(address);
     auto* raw = reinterpret_cast<sockaddr*>(&native);
-    if (timeoutMs < 0) return ::connect(Native(handle), raw, sizeof native);
+    if (timeoutMs < 0) return Winsock().connect(Native(handle), raw, sizeof native);
     u_long on = 1, off = 0;
-    if (::ioctlsocket(Native(handle), FIONBIO, &on) != 0) return -1;
+    if (Winsock().ioctlsocket(Native(handle), FIONBIO, &on) != 0) return -1;
     int error = 0;
-    if (::connect(Native(handle), raw, sizeof native) != 0) {
-        error = WSAGetLastError();
+    if (Winsock().connect(Native(handle), raw, sizeof native) != 0) {
+        error = Winsock().WSAGetLastError();
         if (error == WSAEWOULDBLOCK) {
             fd_set writable, failed;
             FD_ZERO(&writable);
@@ -91,28 +89,28 @@ int SocketConnect(SocketHandle handle, const SockAddrIn& address, int timeoutMs)
             FD_SET(Native(handle), &writable);
             FD_SET(Native(handle), &failed);
             timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-            int ready = ::select(0, nullptr, &writable, &failed, &limit);
+            int ready = Winsock().select(0, nullptr, &writable, &failed, &limit);
             if (ready == 0) {
                 error = WSAETIMEDOUT;
             } else if (ready < 0) {
-                error = WSAGetLastError();
+                error = Winsock().WSAGetLastError();
             } else {
                 int size = sizeof error;
-                if (::getsockopt(Native(handle), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
-                    error = WSAGetLastError();
+                if (Winsock().getsockopt(Native(handle), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0)
+                    error = Winsock().WSAGetLastError();
             }
         }
     }
-    ::ioctlsocket(Native(handle), FIONBIO, &off);
+    Winsock().ioctlsocket(Native(handle), FIONBIO, &off);
     return error == 0 ? 0 : Fail(error);
 }
 
-int SocketListen(SocketHandle handle, int backlog) { return ::listen(Native(handle), backlog); }
+int SocketListen(SocketHandle handle, int backlog) { return Winsock().listen(Native(handle), backlog); }
 
 SocketHandle SocketAccept(SocketHandle handle, SockAddrIn* peer) {
     sockaddr_in native{};
     int size = sizeof native;
-    SOCKET accepted = ::accept(Native(handle), reinterpret_cast<sockaddr*>(&native), &size);
+    SOCKET accepted = Winsock().accept(Native(handle), reinterpret_cast<sockaddr*>(&native), &size);
     if (accepted == INVALID_SOCKET) return kNoSocket;
     if (peer) *peer = Portable(native);
     return static_cast<SocketHandle>(accepted);
@@ -121,7 +119,7 @@ SocketHandle SocketAccept(SocketHandle handle, SockAddrIn* peer) {
 int SocketLocalName(SocketHandle handle, SockAddrIn& address) {
     sockaddr_in native{};
     int size = sizeof native;
-    if (::getsockname(Native(handle), reinterpret_cast<sockaddr*>(&native), &size) != 0) return -1;
+    if (Winsock().getsockname(Native(handle), reinterpret_cast<sockaddr*>(&native), &size) != 0) return -1;
     address = Portable(native);
     return 0;
 }
@@ -129,45 +127,74 @@ int SocketLocalName(SocketHandle handle, SockAddrIn& address) {
 int SocketPeerName(SocketHandle handle, SockAddrIn& address) {
     sockaddr_in native{};
     int size = sizeof native;
-    if (::getpeername(Native(handle), reinterpret_cast<sockaddr*>(&native), &size) != 0) return -1;
+    if (Winsock().getpeername(Native(handle), reinterpret_cast<sockaddr*>(&native), &size) != 0) return -1;
     address = Portable(native);
     return 0;
 }
 
-int SocketSend(SocketHandle handle, const void* data, int length) {
-    return ::send(Native(handle), static_cast<const char*>(data), length, 0);
+int SocketSend(SocketHandle handle, const void* data, int length, int timeoutMs) {
+    const auto* bytes = static_cast<const char*>(data);
+    if (timeoutMs < 0) return Winsock().send(Native(handle), bytes, length, 0);
+    // WinSock 1.1 has no per-call flag for this: the socket is non-blocking for the duration.
+    u_long on = 1, off = 0;
+    if (Winsock().ioctlsocket(Native(handle), FIONBIO, &on) != 0) return -1;
+    const DWORD start = ::GetTickCount();
+    int done = 0, error = 0;
+    while (done < length) {
+        int sent = Winsock().send(Native(handle), bytes + done, length - done, 0);
+        if (sent >= 0) {
+            done += sent;
+            continue;
+        }
+        error = Winsock().WSAGetLastError();
+        if (error != WSAEWOULDBLOCK) break;
+        error = 0;
+        int left = timeoutMs - static_cast<int>(::GetTickCount() - start);
+        if (left <= 0 || SocketWaitWritable(handle, left) <= 0) break;
+    }
+    Winsock().ioctlsocket(Native(handle), FIONBIO, &off);
+    if (done > 0 || length == 0) return done;
+    return Fail(error != 0 ? error : WSAETIMEDOUT);
 }
 
 int SocketReceive(SocketHandle handle, void* data, int length, bool peek) {
-    return ::recv(Native(handle), static_cast<char*>(data), length, peek ? MSG_PEEK : 0);
+    return Winsock().recv(Native(handle), static_cast<char*>(data), length, peek ? MSG_PEEK : 0);
 }
 
 int SocketSendTo(SocketHandle handle, const void* data, int length, const SockAddrIn& to) {
     sockaddr_in native = NativeAddress(to);
-    return ::sendto(Native(handle), static_cast<const char*>(data), length, 0,
+    return Winsock().sendto(Native(handle), static_cast<const char*>(data), length, 0,
                     reinterpret_cast<sockaddr*>(&native), sizeof native);
 }
 
 int SocketReceiveFrom(SocketHandle handle, void* data, int length, SockAddrIn& from) {
     sockaddr_in native{};
     int size = sizeof native;
-    int received = ::recvfrom(Native(handle), static_cast<char*>(data), length, 0,
+    int received = Winsock().recvfrom(Native(handle), static_cast<char*>(data), length, 0,
                               reinterpret_cast<sockaddr*>(&native), &size);
     if (received >= 0) from = Portable(native);
     return received;
 }
 
-int SocketWaitReadable(SocketHandle handle, int timeoutMs) {
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(Native(handle), &readable);
+namespace {
+
+int WaitFor(SocketHandle handle, bool writable, int timeoutMs) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(Native(handle), &set);
     timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    return ::select(0, &readable, nullptr, nullptr, timeoutMs < 0 ? nullptr : &limit);
+    return Winsock().select(0, writable ? nullptr : &set, writable ? &set : nullptr, nullptr, timeoutMs < 0 ? nullptr : &limit);
 }
+
+}  // namespace
+
+int SocketWaitReadable(SocketHandle handle, int timeoutMs) { return WaitFor(handle, false, timeoutMs); }
+
+int SocketWaitWritable(SocketHandle handle, int timeoutMs) { return WaitFor(handle, true, timeoutMs); }
 
 int SocketBytesWaiting(SocketHandle handle, unsigned long& count) {
     u_long value = 0;
-    if (::ioctlsocket(Native(handle), FIONREAD, &value) != 0) return -1;
+    if (Winsock().ioctlsocket(Native(handle), FIONREAD, &value) != 0) return -1;
     count = value;
     return 0;
 }
@@ -176,7 +203,7 @@ int SocketGetOption(SocketHandle handle, SocketOption option, int& value) {
     int level;
     int name = OptionName(option, level);
     int size = sizeof value;
-    return ::getsockopt(Native(handle), level, name, reinterpret_cast<char*>(&value), &size);
+    return Winsock().getsockopt(Native(handle), level, name, reinterpret_cast<char*>(&value), &size);
 }
 
 int SocketSetOption(SocketHandle handle, SocketOption option, int value) {
@@ -186,16 +213,16 @@ int SocketSetOption(SocketHandle handle, SocketOption option, int value) {
         linger l{};
         l.l_onoff = 1;
         l.l_linger = static_cast<decltype(l.l_linger)>(value);
-        return (::setsockopt(Native(handle), level, name, reinterpret_cast<const char*>(&l), sizeof l));
+        return (Winsock().setsockopt(Native(handle), level, name, reinterpret_cast<const char*>(&l), sizeof l));
     }
-    return ::setsockopt(Native(handle), level, name, reinterpret_cast<const char*>(&value), sizeof value);
+    return Winsock().setsockopt(Native(handle), level, name, reinterpret_cast<const char*>(&value), sizeof value);
 }
 
 int ResolveHostV4(const std::string& name, std::vector<std::uint32_t>& addresses) {
     addresses.clear();
-    hostent* entry = ::gethostbyname(name.c_str());
+    hostent* entry = Winsock().gethostbyname(name.c_str());
     if (!entry) {
-        int error = WSAGetLastError();
+        int error = Winsock().WSAGetLastError();
         return error ? error : 11001;
     }
     if (entry->h_addrtype != AF_INET || entry->h_length != 4) return 11004;
@@ -208,7 +235,7 @@ int ResolveHostV4(const std::string& name, std::vector<std::uint32_t>& addresses
 }
 
 std::string ProtocolName(int protocol) {
-    protoent* entry = ::getprotobynumber(protocol);
+    protoent* entry = Winsock().getprotobynumber(protocol);
     if (entry && entry->p_name) return entry->p_name;
     if (protocol == IPPROTO_TCP) return "tcp";
     if (protocol == IPPROTO_UDP) return "udp";
@@ -216,22 +243,8 @@ std::string ProtocolName(int protocol) {
 }
 
 int ServicePort(const std::string& service, const std::string& protocol) {
-    servent* entry = ::getservbyname(service.c_str(), protocol.c_str());
+    servent* entry = Winsock().getservbyname(service.c_str(), protocol.c_str());
     return entry ? static_cast<std::uint16_t>(entry->s_port) : -1;
-}
-
-}  // namespace platform
-
-namespace platform {
-
-void* LoadSharedLibrary(const char* name) { return reinterpret_cast<void*>(::LoadLibraryA(name)); }
-
-void* SharedLibrarySymbol(void* library, const char* name) {
-    return library ? reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name)) : nullptr;
-}
-
-void FreeSharedLibrary(void* library) {
-    if (library) ::FreeLibrary(static_cast<HMODULE>(library));
 }
 
 }  // namespace platform

@@ -238,15 +238,19 @@ TEST_F(Win32DialogTest, TheCloseBoxAndAltF4TakeTheSamePath) {
     EXPECT_TRUE(app->Terminated());
 }
 
+TUninstallMainForm* running;  // the dialog CloseOnceShown closes
+
+// A timer procedure is stdcall on 32-bit Windows, which a lambda cannot be.
+void CALLBACK CloseOnceShown(HWND, UINT, UINT_PTR, DWORD) {
+    HWND w = TWin32Backend::WindowOf(*running);
+    if (w && IsWindowVisible(w)) PostMessageW(w, WM_CLOSE, 0, 0);
+}
+
 TEST_F(Win32DialogTest, RunShowsTheDialogAndReturnsWhenItCloses) {
     Start(0, false);
-    static TUninstallMainForm* running;
     running = form;
     // A thread timer, dispatched by the loop itself, closes the dialog once Run has shown it.
-    UINT_PTR timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) {
-        HWND w = TWin32Backend::WindowOf(*running);
-        if (w && IsWindowVisible(w)) PostMessageW(w, WM_CLOSE, 0, 0);
-    });
+    UINT_PTR timer = SetTimer(nullptr, 0, 100, CloseOnceShown);
     app->Run();  // would never return if the close did not end the loop
     KillTimer(nullptr, timer);
     EXPECT_EQ(reports, 1);

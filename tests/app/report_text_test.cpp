@@ -71,8 +71,10 @@ TEST(ReportMail, BodyKeepsTheUsersWordsWhole) {
     // Every line break form is one CR LF.
     EXPECT_EQ(EncodeMailBody("a\r\nb\nc\rd\n\re"), "a%0D%0Ab%0D%0Ac%0D%0Ad%0D%0A%0D%0Ae");
     EXPECT_EQ(EncodeMailBody(AnsiString("\t\x01\x1F\x7F\0z", 6)), "%09%01%1F%7F%00z");
-    // Bytes of the code page above 0x7F and the remaining punctuation pass as they are.
-    EXPECT_EQ(EncodeMailBody("\xC4\xE0\xFF?=/:@~\"'"), "\xC4\xE0\xFF?=/:@~\"'");
+    // Characters a URI cannot hold are encoded; bytes of the code page above 0x7F and the punctuation a
+    // URI can hold pass as they are.
+    EXPECT_EQ(EncodeMailBody("\"<>\\^`{|}"), "%22%3C%3E%5C%5E%60%7B%7C%7D");
+    EXPECT_EQ(EncodeMailBody("\xC4\xE0\xFF?=/:@~'!$()*,;"), "\xC4\xE0\xFF?=/:@~'!$()*,;");
 }
 
 TEST(ReportMail, LinkForms) {

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # End to end: the dialog in a shipped language. A product profile as the installer leaves it (registry
 # DataPath and XMLPath, Desktop.xml with Options\Advanced Language, the project's lang/ copied to
-# <XMLPath>Lang\), the statistics script behind nginx and PHP-FPM on loopback (as in report_stat.sh), and:
+# <XMLPath>Lang\), the statistics collector behind nginx and PHP-FPM on loopback (as in report_stat.sh), and:
 #  - Linux, in the terminal: Russian from the settings file under a Cyrillic locale that is not the
 #    Russian user's (ru_MD, 0x0819), Russian from the Russian locale whatever the settings say, German
-#    from the settings file; the texts on screen and the reason sent as its code-page bytes,
-#    percent-encoded.
+#    from the settings file; the texts on screen, the reason sent as its code-page bytes,
+#    percent-encoded, and the report the collector stored: the reason's index, its language and the
+#    free text decoded from Windows-1251 or Windows-1252.
 #  - Windows, under Wine with LANG=ru_RU.UTF-8 (locale 1049, code page 1251): the Russian window,
 #    photographed to $UF_BUILD/screenshots/dialog-russian.png, a reason picked with the mouse and the
-#    button clicked; the query carries the Windows-1251 bytes of the reason.
+#    button clicked; the query carries the Windows-1251 bytes of the reason, stored as the Russian one.
 set -uo pipefail
 target=${UF_TARGET:?} build=${UF_BUILD:?} source=${UF_SOURCE:?}
 
@@ -16,10 +17,9 @@ skip() { echo "skipped: $*"; exit 77; }
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
-fpm=$(command -v php-fpm || ls /usr/sbin/php-fpm* 2>/dev/null | head -1)
-[ -n "$fpm" ] && [ -x "$fpm" ] || skip "php-fpm is not installed"
-command -v nginx >/dev/null || skip "nginx is not installed"
-command -v php >/dev/null || skip "php is not installed"
+. "$source/tests/e2e/lib/stat_server.bash"
+missing=$(stat_missing)
+[ -z "$missing" ] || skip "$missing"
 if [ "$target" = windows ]; then
   prog=$build/bin/UninstallFeedback.exe
   for tool in wine xdotool import; do command -v $tool >/dev/null || skip "$tool is not installed"; done
@@ -30,104 +30,32 @@ fi
 [ -f "$prog" ] || skip "$prog is not built"
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/uf-language-e2e.XXXXXX")
-nginx_pid= fpm_pid= xvfb_pid= dialog_pid=
-cleanup() {
-  [ -n "$dialog_pid" ] && kill "$dialog_pid" 2>/dev/null
-  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null
-  [ -n "$fpm_pid" ] && kill "$fpm_pid" 2>/dev/null && wait "$fpm_pid" 2>/dev/null
-  if [ "$target" = windows ] && [ -d "$tmp/prefix" ]; then WINEPREFIX=$tmp/prefix wineserver -k 2>/dev/null; fi
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
+dialog_pid=
+trap '[ -n "$dialog_pid" ] && kill "$dialog_pid" 2>/dev/null; stat_cleanup' EXIT
 
-# ---- The statistics server: nginx in front of PHP-FPM, both private to this run ----------------------
-
-listening() { ss -Hltn "sport = :$1" | grep -q .; }
-
-start_stat_server() {
-  local as_root=
-  [ "$(id -u)" = 0 ] && as_root=1
-  cat >"$tmp/php-fpm.conf" <<CONF
-[global]
-pid = $tmp/php-fpm.pid
-error_log = $tmp/php-fpm.log
-daemonize = no
-[stat]
-${as_root:+user = root}
-${as_root:+group = root}
-listen = $tmp/php-fpm.sock
-pm = static
-pm.max_children = 2
-CONF
-  "$fpm" -n -y "$tmp/php-fpm.conf" -p "$tmp" ${as_root:+-R} -F >>"$tmp/php-fpm.log" 2>&1 &
-  fpm_pid=$!
-  mkdir -p "$tmp/nginx"
-  for _ in $(seq 20); do
-    port=$((20000 + RANDOM % 40000))
-    listening "$port" && continue
-    cat >"$tmp/nginx.conf" <<CONF
-${as_root:+user root;}
-worker_processes 1;
-daemon off;
-pid $tmp/nginx.pid;
-error_log $tmp/nginx-error.log;
-events { worker_connections 64; }
-http {
-  access_log $tmp/nginx-access.log;
-  client_body_temp_path $tmp/nginx/body;
-  fastcgi_temp_path $tmp/nginx/fastcgi;
-  proxy_temp_path $tmp/nginx/proxy;
-  uwsgi_temp_path $tmp/nginx/uwsgi;
-  scgi_temp_path $tmp/nginx/scgi;
-  server {
-    listen 127.0.0.1:$port;
-    root $source/tests/e2e/www;
-    location = /stat/uninstall.php {
-      include /etc/nginx/fastcgi_params;
-      fastcgi_param SCRIPT_FILENAME \$document_root\$fastcgi_script_name;
-      fastcgi_param STAT_DIR $tmp;
-      fastcgi_pass unix:$tmp/php-fpm.sock;
-    }
-    location / { return 404; }
-  }
-}
-CONF
-    nginx -p "$tmp/nginx" -e "$tmp/nginx-error.log" -c "$tmp/nginx.conf" &
-    nginx_pid=$!
-    for _ in $(seq 50); do
-      listening "$port" && break
-      kill -0 "$nginx_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill -0 "$nginx_pid" 2>/dev/null && listening "$port" && break
-    wait "$nginx_pid" 2>/dev/null
-    nginx_pid=
-  done
-  [ -n "$nginx_pid" ] || { cat "$tmp/nginx-error.log"; return 1; }
-  for _ in $(seq 100); do
-    [ -S "$tmp/php-fpm.sock" ] && return 0
-    sleep 0.1
-  done
-  cat "$tmp/php-fpm.log"
-  return 1
-}
-
-start_stat_server || { echo "FAILED: the statistics server did not start"; exit 1; }
-: >"$tmp/queries.log"
+printf 'UNINSTALL_STATS_DATA=%s\n' "$tmp/stats" >"$tmp/stats.conf"
+start_stat_server "$tmp/stats.conf" || { echo "FAILED: the statistics server did not start"; exit 1; }
+port=$stat_port
 
 # A reason as the query must carry it: its bytes in the code page, percent-encoded, "+" for blanks.
 encoded() { php -r 'echo urlencode(iconv("UTF-8", $argv[2], $argv[1]));' "$1" "$2"; }
 
-# expect_reason TEXT CODEPAGE: the last request's reason.
+# expect_reason TEXT CODEPAGE INDEX LANGUAGE FREE-TEXT: the last request's reason as sent (from the web
+# server's log) and the report the collector stored from it.
 expect_reason() {
-  local want got
+  local want got stored
   want="reason=$(encoded "$1" "CP$2")"
-  got=$(tail -n 1 "$tmp/queries.log")
+  got=$(sed -n 's|.*"GET \(/stat/uninstall\.php?[^ ]*\) HTTP[^"]*" 200 .*|\1|p' "$tmp/nginx-access.log" | tail -n 1)
   echo "query: $got"
   case "$got" in
     *"&$want") ;;
     *) fail "reason '$1': expected ...&$want, got '$got'" ;;
+  esac
+  stored=$(stat_last_report)
+  echo "stored: $stored"
+  case "$stored" in
+    "My Product|"*"|$3|$5|$4") ;;
+    *) fail "reason '$1': expected index $3, free text '$5', language $4; stored '$stored'" ;;
   esac
 }
 
@@ -184,47 +112,32 @@ if [ "$target" = linux ]; then
   settings Russian
   console ru_MD.UTF-8 '6\n\n'
   shows "Удаление" "Вопрос:" "Почему вы решили удалить программу?" "Удалить" 7 "${russian_reasons[@]}"
-  expect_reason "Переход на новую версию" 1251
+  expect_reason "Переход на новую версию" 1251 5 Russian ""
 
   echo "== German in Desktop.xml, the Russian user's locale (ru_RU): Russian all the same"
   settings German
   console ru_RU.UTF-8 '7\nслишком сложно\n'
   shows "Удаление" "Вопрос:" "Почему вы решили удалить программу?" "Удалить" 7 "${russian_reasons[@]}"
-  expect_reason "Другое: слишком сложно" 1251
+  expect_reason "Другое: слишком сложно" 1251 6 Russian "слишком сложно"
 
   echo "== German in Desktop.xml, a German locale"
   console de_DE.UTF-8 '4\n\n'
   shows "Deinstallation" "Frage:" "Warum möchten Sie das Programm entfernen?" "Deinstallieren" 7 "${german_reasons[@]}"
-  expect_reason "Umständliche Bedienung" 1252
+  expect_reason "Umständliche Bedienung" 1252 3 German ""
+  console de_DE.UTF-8 '7\nzu grün, 100 €\n'
+  expect_reason "Sonstiges: zu grün, 100 €" 1252 6 German "zu grün, 100 €"
 
   echo "== english in Desktop.xml: the built-in texts"
   settings english
   console de_DE.UTF-8 '5\n\n'
   grep -qxF "Why have you made up your mind to remove My Product?" "$tmp/dialog.out" || fail "not English"
-  expect_reason "Too expensive" 1252
+  expect_reason "Too expensive" 1252 4 English ""
 else
-  # A private copy of the build's Wine prefix (as report_stat.sh makes it): system files hard-linked, the
-  # files Wine rewrites copied.
-  build_prefix=$build/wineprefix
-  [ -f "$build_prefix/system.reg" ] || WINEPREFIX=$build_prefix "$UF_WINE" cmd /c exit >/dev/null 2>&1
-  [ -f "$build_prefix/system.reg" ] || skip "no Wine prefix in $build"
-  mkdir -p "$tmp/prefix"
-  { cp -al "$build_prefix/drive_c" "$tmp/prefix/drive_c" 2>/dev/null ||
-      cp -a "$build_prefix/drive_c" "$tmp/prefix/drive_c"; } &&
-    cp -a "$build_prefix/dosdevices" "$tmp/prefix/" && cp "$build_prefix"/*.reg "$tmp/prefix/" ||
-    skip "cannot copy the Wine prefix"
-  for ini in "$tmp/prefix/drive_c/windows"/*.ini; do
-    [ -f "$ini" ] && cp --remove-destination "$build_prefix/drive_c/windows/${ini##*/}" "$ini"
-  done
+  stat_wine_prefix "$build" || skip "no Wine prefix in $build"
   # The Russian user: locale 1049 and code page 1251 come from the Unix locale.
-  export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
-  if [ -z "${DISPLAY:-}" ]; then
-    for n in $(seq 150 199); do [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || { display=$n; break; }; done
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=:$display
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-  fi
+  export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
+  stat_display
+  stat_wine_openers "$tmp/fakebin" || fail "cannot point winebrowser at the fake openers"
   # Wine draws the frame itself (there is no window manager), so the photograph shows the title bar.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
   key='HKCU\Software\Quarnel\Velmora3'
@@ -263,15 +176,15 @@ else
       wait "$dialog_pid"; rc=$?
       [ $rc -eq 0 ] || fail "the program ended with $rc"
       dialog_pid=
-      [ "$(wc -l <"$tmp/queries.log")" -eq 1 ] || fail "expected one request, the script saw $(wc -l <"$tmp/queries.log")"
-      expect_reason "Переход на новую версию" 1251
+      [ "$(stat_report_count)" = 1 ] || fail "expected one report, the collector has $(stat_report_count)"
+      expect_reason "Переход на новую версию" 1251 5 Russian ""
     fi
   fi
 fi
 
 if [ "$failures" -gt 0 ]; then
   echo "--- dialog"; cat "$tmp/dialog.out"
-  echo "--- queries"; cat "$tmp/queries.log"
+  echo "--- collector"; stat_reports; cat "$tmp/nginx-access.log" "$tmp/php-fpm.log" 2>/dev/null
   exit 1
 fi
 echo "language_dialog: all checks passed ($target)"

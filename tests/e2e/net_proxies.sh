@@ -121,7 +121,7 @@ check_fails "CONNECT tunnel refused" httpget --timeout 5000 --tunnel "127.0.0.1:
 
 # HTTPS: the tunnel carries TLS to a TLS server, where the target has a TLS library to load.
 if [ "$UF_TARGET" = linux ] && command -v openssl >/dev/null; then
-  openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -days 1 \
+  openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -days 1 \
     -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1
   tls=$(free_port)
   python3 - "$tls" "$work" >"$work/tls.log" 2>&1 <<'PY' &
@@ -136,9 +136,12 @@ server.serve_forever()
 PY
   pids+=($!)
   wait_port "$tls" || exit 1
-  check "https direct" "hello through the wire" httpget --timeout 5000 "https://127.0.0.1:$tls/greeting.txt"
+  check "https direct" "hello through the wire" \
+    httpget --timeout 5000 --ca "$work/cert.pem" "https://127.0.0.1:$tls/greeting.txt"
+  check "https refuses a server the system does not trust" "failed: 10091" \
+    httpget --timeout 5000 "https://127.0.0.1:$tls/greeting.txt"
   check "https through the CONNECT tunnel" "hello through the wire" \
-    httpget --timeout 5000 --proxy "127.0.0.1:$proxy" "https://127.0.0.1:$tls/greeting.txt"
+    httpget --timeout 5000 --ca "$work/cert.pem" --proxy "127.0.0.1:$proxy" "https://127.0.0.1:$tls/greeting.txt"
 fi
 
 [ "$failures" -eq 0 ] || { echo "$failures failed"; exit 1; }

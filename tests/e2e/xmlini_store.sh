@@ -98,13 +98,24 @@ printf x >blocker
 expect 1 "" set blocker/inner.xml K N V
 [ -n "$err" ] || fail "no message for a file below a plain file"
 [ "$(cat blocker)" = x ] || fail "the blocking file changed"
-# A folder nobody can create files in, not even root: the save fails and says so.
+# A folder nobody can create files in, not even root: neither its lock nor the file can be made.
 expect 1 "" set /proc/uf-xmlini-store.xml K N V
-[[ "$err" == *'cannot write'* ]] || fail "unwritable file message: $err"
+[[ "$err" == *'/proc/uf-xmlini-store.xml'* ]] || fail "unwritable file message: $err"
 
 # --- folders are made for a new file
 expect 0 "" set deep/er/store.xml K N V
 [ -f deep/er/store.xml ] || fail "nested folders were not made"
+
+# --- two writers at once: each holds the file's lock from its load to its save, so no value is lost
+expect 0 "" set both.xml K V0 0
+writer() { for i in $(seq 40); do "${tool[@]}" set both.xml K "$1$i" "$i" || echo "set $1$i failed"; done; }
+writer A >writer-a.log 2>&1 &
+writer B >writer-b.log 2>&1
+wait
+[ ! -s writer-a.log ] && [ ! -s writer-b.log ] || fail "a writer failed: $(cat writer-a.log writer-b.log)"
+run values both.xml K
+kept=$(grep -c = <<<"$out")
+[ "$kept" -eq 81 ] || fail "two writers kept $kept of 81 values"
 
 # --- wrong arguments
 expect 2 "" get Desktop.xml Tools

@@ -174,4 +174,18 @@ TEST(HttpClientLimits, DirectUseKeepsNoCapsUnlessSet) {
     EXPECT_EQ(limited.Body, std::string(1000, 'b'));
 }
 
+TEST(HttpClientLimits, RequestBodyToServerThatNeverReadsEndsByTheDeadline) {
+    LoopbackServer server([](Connection& c) {
+        c.ReadHead();
+        c.Sleep(3000);
+    });
+    THttpClient client;
+    client.DeadlineMs = 500;
+    client.Body = std::string(8 << 20, 'b');
+    Stopwatch watch;
+    EXPECT_FALSE(client.Execute("POST", server.Url()));
+    EXPECT_EQ(client.Socket.ErrorCode, 10060);
+    EXPECT_LT(watch.Ms(), 1500);
+}
+
 }  // namespace

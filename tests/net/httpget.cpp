@@ -4,6 +4,7 @@
 //   --proxy HOST:PORT [--proxy-user U --proxy-password P]   through an HTTP proxy (a CONNECT tunnel for https)
 //   --tunnel HOST:PORT                                      a raw CONNECT tunnel, then a plain HTTP/1.0 GET
 //                                                           (--proxy-user and --proxy-password apply to it)
+//   --ca FILE                                               trust the roots in FILE for https, not the system's
 //   --timeout MS                                            each wait (default 10000)
 //   --fetch                                                 FetchText: print the lines
 // Prints "status: CODE TEXT" and the body; exits 0 when the request went out, 1 when not, 2 on misuse.
@@ -23,7 +24,7 @@ void SplitHostPort(const std::string& text, AnsiString& host, AnsiString& port) 
 
 int Usage() {
     std::fprintf(stderr, "usage: httpget [--socks H:P] [--socks-user U] [--socks-password P] [--proxy H:P] "
-                         "[--proxy-user U] [--proxy-password P] [--tunnel H:P] [--timeout MS] [--fetch] URL\n");
+                         "[--proxy-user U] [--proxy-password P] [--tunnel H:P] [--ca FILE] [--timeout MS] [--fetch] URL\n");
     return 2;
 }
 
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
         else if (arg == "--proxy-user") client.ProxyUserName = value();
         else if (arg == "--proxy-password") client.ProxyPassword = value();
         else if (arg == "--tunnel") tunnel = value();
+        else if (arg == "--ca") client.Socket.TlsCaFile = value();
         else if (arg == "--timeout") timeoutMs = std::atoi(value().c_str());
         else if (arg == "--fetch") fetch = true;
         else if (arg.rfind("--", 0) == 0 || !url.empty()) return Usage();

@@ -312,6 +312,32 @@ TEST(TunnelSocket, ConnectThroughProxyOrRefused) {
     }
 }
 
+TEST(TunnelSocket, ProxyReplyIsCapped) {
+    struct Case {
+        const char* name;
+        std::string reply;
+        int error;
+    };
+    std::string lines = "HTTP/1.0 200 Connection established\r\n";
+    while (lines.size() < (2 << 20)) lines += "X-Filler: yes\r\n";
+    const Case cases[] = {
+        {"endless header block", lines + "\r\n", 10091},
+        {"endless line", "HTTP/1.0 200 OK\r\nX-Long: " + std::string(2 << 20, 'y') + "\r\n\r\n", 10055},
+    };
+    for (const Case& t : cases) {
+        LoopbackServer proxy([&t](Connection& c) {
+            if (c.ReadHead()) c.Send(t.reply);
+        });
+        TTcpSocket socket;
+        socket.TunnelProxy = "127.0.0.1";
+        socket.TunnelPort = proxy.Port();
+        socket.Connect("secure.example", "443");
+        EXPECT_EQ(socket.ErrorCode, t.error) << t.name;
+        EXPECT_FALSE(socket.TunnelOpen) << t.name;
+        EXPECT_EQ(socket.LineLimit, 0) << t.name;
+    }
+}
+
 TEST(TlsSocket, SwitchingOnLoadsTheLibraryOrSays10043) {
     TTcpSocket socket;
     socket.SetTlsEnabled(true);

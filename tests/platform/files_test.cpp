@@ -31,26 +31,6 @@ protected:
     std::string base_;
 };
 
-TEST_F(Files, AppendLineCreatesTheFileAndEndsEachLineWithCrLf) {
-    const std::string name = Path("XML_Log.txt");
-    AppendLine(name, "Root");
-    AppendLine(name, "Options");
-    AppendLine(name, "");
-    EXPECT_EQ(ReadWholeFile(name), "Root\r\nOptions\r\n\r\n");
-    EXPECT_TRUE(FileExists(name));
-}
-
-TEST_F(Files, AppendLineRaisesWhenTheFileCannotBeOpened) {
-    try {
-        AppendLine(Path("missing/folder/XML_Log.txt"), "Root");
-        FAIL() << "no error";
-    } catch (const EInOutError& e) {
-        EXPECT_NE(e.Code(), 0);
-        EXPECT_NE(e.Message().find("XML_Log.txt"), std::string::npos);
-    }
-    EXPECT_THROW(AppendLine(base_, "Root"), EInOutError) << "a folder is not a file";
-}
-
 TEST_F(Files, WriteFileAtomicallyReplacesTheWholeContentAndLeavesNothingBehind) {
     const std::string name = Path("settings.xml");
     WriteFileAtomically(name, std::string("first\0version", 13));

@@ -157,18 +157,37 @@ TEST_F(RegistryFile, TextIsUtf8InTheFileAndAnsiAtTheInterface) {
     EXPECT_NE(Read().find("\"P2\"=\"" + std::string(cyrillic ? "C:\\\\Данные" : "C:\\\\Größe") + "\""), std::string::npos);
 }
 
-TEST_F(RegistryFile, Utf16FilesFromRegeditAreReadAndWrittenBackAsUtf16) {
-    const std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Q]\r\n\"P\"=\"x\"\r\n";
+TEST_F(RegistryFile, Utf16FilesFromRegeditAreWrittenBackUnchangedButForTheValue) {
+    // Names of other keys and values with lone surrogates, and an odd last byte: kept byte for byte.
+    const std::u16string text = u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Q]\r\n"
+                                u"\"P\"=\"x\"\r\n[HKEY_CURRENT_USER\\Software\\R\xDC01]\r\n\"N\xD801\"=\"z\"\r\n";
     std::string bytes = "\xFF\xFE";
     for (char16_t c : text) bytes += {char(c & 0xFF), char(c >> 8)};
+    bytes += 'A';
     Write(bytes);
     EXPECT_EQ(String("Software\\Q", "P"), "x");
     RegistryKey k;
     ASSERT_EQ(k.Open("Software\\Q", false), kRegSuccess);
     ASSERT_EQ(k.WriteString("P", "y"), kRegSuccess);
     std::string expected = bytes;
-    expected[expected.size() - 8] = 'y';  // x " CR LF in UTF-16LE end the file
+    expected[expected.find(std::string("x\0\"\0", 4))] = 'y';
     EXPECT_EQ(Read(), expected);
+}
+
+TEST_F(RegistryFile, LineBreaksInNamesAreRefusedAndWriteNothing) {
+    Write(kSample);
+    RegistryKey k;
+    for (const char* path : {"A]\n@=dword:1\n[HKEY_CURRENT_USER\\Injected", "Software\\Q\r", "\nX"})
+        EXPECT_EQ(k.Open(path, true), kRegInvalidParameter) << path;
+    EXPECT_EQ(RegistryKey::DeleteKey("Software\\Quarnel\\Velmora3\n"), kRegInvalidParameter);
+    ASSERT_EQ(k.Open("Software\\Quarnel\\Velmora3", false), kRegSuccess);
+    const char* name = "x\"=\"1\"\r\n\"Injected";
+    EXPECT_EQ(k.WriteString(name, "v"), kRegInvalidParameter);
+    EXPECT_EQ(k.WriteDword("a\nb", 1), kRegInvalidParameter);
+    EXPECT_EQ(k.DeleteValue("Count\n"), kRegInvalidParameter);
+    uint32_t type = 0;
+    EXPECT_EQ(k.GetValueType("Count\r", type), kRegInvalidParameter);
+    EXPECT_EQ(Read(), kSample);
 }
 
 TEST_F(RegistryFile, Regedit4FilesAreAnsiThroughout) {

@@ -90,9 +90,21 @@ TEST_F(OpenUrlTest, TheOpenerIsReapedWhenItEnds) {
     EXPECT_EQ(zombies, 0);
 }
 
-TEST_F(OpenUrlTest, AMissingOpenerIsReported) {
-    setenv("PATH", (folder_ / "empty").c_str(), 1);
-    EXPECT_FALSE(OpenUrl("http://example.com/"));
+// Without a program for the link, the terminal shows it instead.
+TEST_F(OpenUrlTest, ALinkNoProgramTakesIsPrinted) {
+    const struct {
+        const char* opener;  // the fake xdg-open's script; null: there is none on PATH
+        bool handedOn;
+    } cases[] = {{nullptr, false}, {"#!/bin/sh\nexit 3\n", false}, {"#!/bin/sh\nexit 0\n", true}};
+    const std::string url = "mailto:x?subject=uninstall+P&body=caf\xE9";
+    for (const auto& c : cases) {
+        if (c.opener != nullptr) std::ofstream(folder_ / "bin" / "xdg-open") << c.opener;
+        setenv("PATH", (folder_ / (c.opener ? "bin" : "empty")).c_str(), 1);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(OpenUrl(url), c.handedOn) << (c.opener ? c.opener : "no opener");
+        const std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(printed.find("\n" + AnsiToUtf8(url) + "\n") != std::string::npos, !c.handedOn) << printed;
+    }
 }
 
 }  // namespace

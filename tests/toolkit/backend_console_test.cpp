@@ -132,3 +132,23 @@ TEST_F(ConsoleTest, TerminalTextIsUtf8AndInputComesBackAsAnsi) {
     app->Run();
     EXPECT_NE(out.str().find("Entfernen Sie \xC3\x9C" "bung?\nline two\n"), std::string::npos);
 }
+
+TEST_F(ConsoleTest, LongLinesAreCutAtACharacterAndTheRestIsDropped) {
+    const std::string y(kMaxLineBytes - 1, 'y');
+    struct Case {
+        std::string input;
+        int index;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"1\n" + std::string(kMaxLineBytes + 1000, 'x') + "\n", 0, std::string(kMaxLineBytes, 'x')},
+        {"1\n" + y + "\xE2\x82\xAC tail\nmore\n", 0, y},  // the euro sign would be cut in two
+        {std::string(3 * kMaxLineBytes, '2') + "\n1\ntext\n", 0, "text"},  // asked again, not taken as 2
+    };
+    for (const Case& c : cases) {
+        TAskForm* form = RunWith(c.input);
+        EXPECT_EQ(form->group->GetItemIndex(), c.index);
+        EXPECT_EQ(form->edit->GetText(), c.text);
+        EXPECT_EQ(form->clicks, 1);
+    }
+}

@@ -123,12 +123,16 @@ TEST_F(Win32BackendTest, AClosingHandlerThatRefusesKeepsTheWindowAndTheLoopGoing
     EXPECT_TRUE(app.Terminated());
 }
 
+TPlainForm* running;  // the form AQuitMessageEndsTheLoop waits for
+
+// A timer procedure is stdcall on 32-bit Windows, which a lambda cannot be.
+void CALLBACK QuitOnceShown(HWND, UINT, UINT_PTR, DWORD) {
+    if (TWin32Backend::WindowOf(*running)) PostQuitMessage(0);
+}
+
 TEST_F(Win32BackendTest, AQuitMessageEndsTheLoop) {
-    static TPlainForm* running;
     running = form;
-    UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-        if (TWin32Backend::WindowOf(*running)) PostQuitMessage(0);
-    });
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, QuitOnceShown);
     app.Run();
     KillTimer(nullptr, timer);
     EXPECT_TRUE(app.Terminated());

@@ -1,5 +1,12 @@
 // The tolerant parser and XmlDecode.
+#include <fstream>
 #include <sstream>
+
+#ifdef _WIN32
+#include <thread>
+
+#include <windows.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -39,6 +46,38 @@ TEST(ParserDocument, MissingFileGivesEmptyTreeAndUnopenableFileThrows) {
     EXPECT_EQ(missing->Name, "Root");
     EXPECT_EQ(GetChildCount(missing.Get()), 0);
     EXPECT_THROW(LoadXmlFile(dir.Path().string()), EInOutError);  // a folder exists but is no file
+}
+
+// A read that fails is an error, not the end of the input: the tree read so far is no document.
+TEST(ParserDocument, AFailingReadIsAnErrorAndLeavesTheTreeAsItWas) {
+    std::string text = "<List>";
+    while (text.size() < 100000) text += "<Item Name=\"n" + std::to_string(text.size()) + "\" />";
+    TxmlParser parser;
+    parser.LoadFromString("<Old/>");
+#ifdef _WIN32
+    // A pipe whose server hangs up after 100 KB: the data still in the pipe is lost, and the reading
+    // that follows fails (the end of a pipe would be a broken pipe, not this).
+    const char* name = "\\\\.\\pipe\\uf_parser_test";
+    HANDLE server = CreateNamedPipeA(name, PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    std::thread writer([&] {
+        ConnectNamedPipe(server, nullptr);
+        DWORD written = 0;
+        WriteFile(server, text.data(), DWORD(text.size()), &written, nullptr);
+        DisconnectNamedPipe(server);
+    });
+    EXPECT_THROW(parser.LoadFromFile(name), EInOutError);
+    writer.join();
+    CloseHandle(server);
+#else
+    // A folder opens as a stream, but every read of it fails.
+    xmltest::TempDir dir;
+    std::ifstream folder(dir.Path());
+    EXPECT_THROW(parser.LoadFromStream(folder), EInOutError);
+#endif
+    // The tree read before stays whole; nothing of the failed read is in it.
+    ASSERT_EQ(GetChildCount(parser.Root()), 1);
+    EXPECT_EQ(parser.Root()->Children[0]->Name, "Old");
 }
 
 TEST(ParserDocument, FileStreamAndMemoryReadTheSameAcrossBufferBoundaries) {

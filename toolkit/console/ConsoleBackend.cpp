@@ -56,8 +56,34 @@ std::string ToTerminal(const WideString& text) {
     return out;
 }
 
+// Drops a UTF-8 character that the end of text cuts in two.
+void DropCutCharacter(std::string& text) {
+    std::size_t lead = text.size();
+    while (lead > 0 && (static_cast<unsigned char>(text[lead - 1]) & 0xC0) == 0x80) --lead;
+    if (lead == 0) return;
+    const auto first = static_cast<unsigned char>(text[--lead]);
+    const std::size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+    if (text.size() - lead < length) text.resize(lead);
+}
+
+// One line of input without its line break; false at the end of the input. The line keeps at most
+// kMaxLineBytes; the rest of a longer line is read and dropped, so that endless input can neither
+// exhaust the memory nor spill into the next answer.
 bool ReadLine(std::istream& in, std::string& line) {
-    if (!std::getline(in, line)) return false;
+    line.clear();
+    std::streambuf* source = in.rdbuf();
+    bool any = false, cut = false;
+    for (int c = source->sbumpc(); c != std::char_traits<char>::eof(); c = source->sbumpc()) {
+        any = true;
+        if (c == '\n') break;
+        if (line.size() < kMaxLineBytes) line += char(c);
+        else cut = true;
+    }
+    if (!any) {
+        in.setstate(std::ios::eofbit | std::ios::failbit);
+        return false;
+    }
+    if (cut) DropCutCharacter(line);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return true;
 }

@@ -3,12 +3,16 @@
 // and the numbered radio items with the selected one marked, then reads one line with an item number
 // (empty keeps the selection; anything else is asked again), one line per edit (end of input keeps the
 // text) and presses the form's first push button. End of input before the first answer closes the form
-// as the close box does. Message boxes go to standard error.
+// as the close box does. Message boxes go to standard error. A line keeps at most kMaxLineBytes of UTF-8
+// (the window's edit takes 32767 characters); the rest of a longer line is read and dropped.
+#include <cstddef>
 #include <iosfwd>
 
 #include "toolkit/Backend.h"
 
 namespace toolkit {
+
+inline constexpr std::size_t kMaxLineBytes = 64 * 1024;
 
 class TConsoleBackend : public TBackend {
 public:

@@ -2,10 +2,13 @@
 // drawn by their parents; DPI scaling; the message loop with the dialog keys.
 #include "toolkit/win32/Win32Backend.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <vector>
 
 #include "platform/message_box.h"
+#include "platform/win32/system_library.h"
 #include "toolkit/StdCtrls.h"
 
 namespace toolkit {
@@ -22,6 +25,7 @@ const wchar_t kOldProcProp[] = L"UfOldWndProc";
 const LPCWSTR kWaitCursor = MAKEINTRESOURCEW(32514);
 const LPCWSTR kArrowCursor = MAKEINTRESOURCEW(32512);
 const LPCWSTR kAppIcon = MAKEINTRESOURCEW(32512);
+const LPCWSTR kProgramIcon = MAKEINTRESOURCEW(1);  // the program's own, when its resources have one
 constexpr int kFirstControlId = 100;  // below are IDOK, IDCANCEL and friends of the dialog manager
 
 template <class T>
@@ -44,7 +48,7 @@ const DpiApi& Dpi() {
         a.getDpiForWindow = Proc<decltype(a.getDpiForWindow)>(user32, "GetDpiForWindow");
         a.adjustWindowRectExForDpi = Proc<decltype(a.adjustWindowRectExForDpi)>(user32, "AdjustWindowRectExForDpi");
         a.getSystemMetricsForDpi = Proc<decltype(a.getSystemMetricsForDpi)>(user32, "GetSystemMetricsForDpi");
-        a.getDpiForMonitor = Proc<decltype(a.getDpiForMonitor)>(LoadLibraryW(L"shcore.dll"), "GetDpiForMonitor");
+        a.getDpiForMonitor = platform::SystemFunction<decltype(a.getDpiForMonitor)>(L"shcore.dll", "GetDpiForMonitor");
         return a;
     }();
     return api;
@@ -53,12 +57,14 @@ const DpiApi& Dpi() {
 // Per-monitor awareness where Windows has it (10 1703+, then 8.1), else system awareness (Vista+).
 void EnableDpiAwareness() {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    // The manifest's setting has made the process aware where the system reads it; changing it fails.
+    if (auto isAware = Proc<BOOL(WINAPI*)()>(user32, "IsProcessDPIAware"); isAware && isAware()) return;
     if (auto setContext = Proc<BOOL(WINAPI*)(HANDLE)>(user32, "SetProcessDpiAwarenessContext")) {
         if (setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))) ||   // per monitor, v2
             setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3))))     // per monitor
             return;
     }
-    if (auto setAwareness = Proc<HRESULT(WINAPI*)(int)>(LoadLibraryW(L"shcore.dll"), "SetProcessDpiAwareness")) {
+    if (auto setAwareness = platform::SystemFunction<HRESULT(WINAPI*)(int)>(L"shcore.dll", "SetProcessDpiAwareness")) {
         if (SUCCEEDED(setAwareness(2))) return;
     }
     if (auto setAware = Proc<BOOL(WINAPI*)()>(user32, "SetProcessDPIAware")) setAware();
@@ -683,7 +689,8 @@ void RegisterClasses() {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, kArrowCursor);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.hIcon = LoadIconW(nullptr, kAppIcon);
+    wc.hIcon = LoadIconW(wc.hInstance, kProgramIcon);
+    if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, kAppIcon);
     wc.lpszClassName = kFormClass;
     RegisterClassExW(&wc);
     wc.hIcon = nullptr;
@@ -762,7 +769,11 @@ std::unique_ptr<TBackend> CreateNativeBackend() { return std::make_unique<TWin32
 TWin32Backend::TWin32Backend() {
     static bool aware = false;
     if (!aware) {
+        // The manifest makes the process per-monitor aware from the start; the call is for systems that
+        // ignore it. The common controls of the manifest's version 6 draw in the system's visual style.
         EnableDpiAwareness();
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
         aware = true;
     }
     RegisterClasses();

@@ -77,6 +77,7 @@ int RunGet(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
 int RunSet(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
     if (args.size() != 4) return BadArguments("set", "FILE KEY NAME VALUE", err);
+    const auto lock = LockXmlIniFile(FromTerminal(args[0]), true);  // from the load to the save
     StoreSession store(args[0]);
     store.Open(args[1], true);
     CheckAutoResult(store->WriteString(FromTerminal(args[2]).c_str(), FromTerminal(args[3]).c_str()));
@@ -87,6 +88,7 @@ int RunSet(const std::vector<std::string>& args, std::ostream&, std::ostream& er
 
 int RunDelete(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
     if (args.size() != 2 && args.size() != 3) return BadArguments("delete", "FILE KEY [NAME]", err);
+    const auto lock = LockXmlIniFile(FromTerminal(args[0]), false);  // from the load to the save
     StoreSession store(args[0]);
     if (!store.Open(args[1], false)) return NoKey("delete", args[1], err);
     if (args.size() == 3)
