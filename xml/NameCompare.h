@@ -22,7 +22,11 @@ inline bool SameElementName(std::string_view a, std::string_view b) {
 // texts of different lengths never match, and equal bytes or ASCII-only texts need no conversion.
 inline bool SameAttributeName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
+    if (a.empty()) return true;
+    // Most names differ already in their first letter.
+    unsigned char a0 = static_cast<unsigned char>(a[0]), b0 = static_cast<unsigned char>(b[0]);
+    if (a0 != b0 && !((a0 | b0) & 0x80) && AsciiUpper(a0) != AsciiUpper(b0)) return false;
+    if (std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
     bool ascii = true;
     for (size_t i = 0; i < a.size(); ++i) {
         unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);

@@ -190,19 +190,34 @@ TxmlNode::TxmlNode(TxmlNode* parent) : Parent(parent) {
 }
 
 TxmlNode::~TxmlNode() {
-    // Iterative, so that a deeply nested file cannot exhaust the stack: children are unlinked from
-    // their node before the node itself goes. Nodes go in document order, the order a loaded file's
-    // nodes lie in memory.
-    std::vector<TxmlNode*> pending;
-    pending.swap(Children);
-    std::reverse(pending.begin(), pending.end());
-    while (!pending.empty()) {
-        TxmlNode* node = pending.back();
-        pending.pop_back();
-        pending.insert(pending.end(), node->Children.rbegin(), node->Children.rend());
-        node->Children.clear();
-        node->Parent = nullptr;
-        delete node;
+    if (Children.empty()) return;
+    // Iterative, so that a deeply nested file cannot exhaust the stack: each node goes after its
+    // children, unlinked from it first. The holds on a loaded file's storage go in one step.
+    struct Frame {
+        TxmlNode* node;
+        size_t next;  // index of the next child to release
+    };
+    std::vector<Frame> stack{{this, 0}};
+    TxmlNodeFreer freer;
+    for (;;) {
+        Frame& frame = stack.back();
+        if (frame.next < frame.node->Children.size()) {
+            TxmlNode* child = frame.node->Children[frame.next++];
+            child->Parent = nullptr;
+            if (!child->Children.empty()) {
+                stack.push_back({child, 0});
+                continue;
+            }
+            child->~TxmlNode();
+            freer.Free(child);
+            continue;
+        }
+        TxmlNode* done = frame.node;
+        stack.pop_back();
+        done->Children.clear();
+        if (done == this) return;  // its own members go with this destructor
+        done->~TxmlNode();
+        freer.Free(done);
     }
 }
 
@@ -410,7 +425,7 @@ void MoveNode(TxmlNode* node, TxmlNode* newParent) {
 }
 
 void ClearChildren(TxmlNode* node) {
-    std::vector<TxmlNode*> children;
+    TxmlChildList children;
     children.swap(node->Children);
     // The same lines as destroying each child in turn, appended in one go.
     if (traceEnabled.load(std::memory_order_relaxed) && !children.empty()) {

@@ -10,6 +10,7 @@
 // tree is used by one thread at a time.
 #include <cstdint>
 #include <iosfwd>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "platform/codepage.h"
 
 class TxmlTreeStorage;
+class TxmlNode;
 
 // The bytes of a node's Name or Value. Text read from a file stays in the storage of the loaded tree,
 // which the node keeps alive; assigning or copying gives the text a heap block of its own, so text never
@@ -32,7 +34,9 @@ public:
     TxmlText& operator=(const TxmlText& other);
     TxmlText& operator=(TxmlText&& other);
     TxmlText& operator=(std::string_view text);
-    ~TxmlText() { Free(); }
+    ~TxmlText() {
+        if (owned_) Free();
+    }
 
     const char* data() const noexcept { return data_; }
     size_t size() const noexcept { return size_; }
@@ -57,8 +61,8 @@ private:
     void Free() noexcept;
 
     const char* data_ = "";
-    size_t size_ = 0;
-    bool owned_ = false;  // data_ is a heap block of this text's own
+    size_t size_ : sizeof(size_t) * 8 - 1 = 0;
+    size_t owned_ : 1 = 0;  // data_ is a heap block of this text's own
 };
 
 std::ostream& operator<<(std::ostream& stream, const TxmlText& text);
@@ -72,7 +76,9 @@ public:
     TxmlAttributes() noexcept = default;
     TxmlAttributes(const TxmlAttributes& other);
     TxmlAttributes& operator=(const TxmlAttributes& other);
-    ~TxmlAttributes() { Free(); }
+    ~TxmlAttributes() {
+        if (owned_) Free();
+    }
 
     // Walks the lines in order; a line is a view that stays valid until the list changes.
     class Iterator {
@@ -147,6 +153,67 @@ private:
     bool owned_ = false;  // data_ is a heap block of the list's own, its capacity stored in front
 };
 
+// The children of one node in order: node pointers with the vector operations the tree's users need.
+// A loaded node's list lies in its tree's storage until it first grows, then in a heap block of its own.
+class TxmlChildList {
+public:
+    using value_type = TxmlNode*;
+    using iterator = TxmlNode**;
+    using const_iterator = TxmlNode* const*;
+    using reverse_iterator = std::reverse_iterator<iterator>;
+    using const_reverse_iterator = std::reverse_iterator<const_iterator>;
+
+    TxmlChildList() noexcept = default;
+    TxmlChildList(const TxmlChildList&) = delete;
+    TxmlChildList& operator=(const TxmlChildList&) = delete;
+    ~TxmlChildList() {
+        if (capacity_) Free();
+    }
+
+    size_t size() const noexcept { return size_; }
+    bool empty() const noexcept { return size_ == 0; }
+    size_t capacity() const noexcept { return capacity_ ? capacity_ : size_; }
+    TxmlNode*& operator[](size_t index) noexcept { return data_[index]; }
+    TxmlNode* operator[](size_t index) const noexcept { return data_[index]; }
+    TxmlNode*& front() noexcept { return data_[0]; }
+    TxmlNode* front() const noexcept { return data_[0]; }
+    TxmlNode*& back() noexcept { return data_[size_ - 1]; }
+    TxmlNode* back() const noexcept { return data_[size_ - 1]; }
+
+    iterator begin() noexcept { return data_; }
+    iterator end() noexcept { return data_ + size_; }
+    const_iterator begin() const noexcept { return data_; }
+    const_iterator end() const noexcept { return data_ + size_; }
+    reverse_iterator rbegin() noexcept { return reverse_iterator(end()); }
+    reverse_iterator rend() noexcept { return reverse_iterator(begin()); }
+    const_reverse_iterator rbegin() const noexcept { return const_reverse_iterator(end()); }
+    const_reverse_iterator rend() const noexcept { return const_reverse_iterator(begin()); }
+
+    void push_back(TxmlNode* node) {
+        if (size_ >= capacity_) Grow(size_ + size_t(1));
+        data_[size_++] = node;
+    }
+    // Inserts node before at; returns where it went.
+    iterator insert(const_iterator at, TxmlNode* node);
+    // Removes the entry at at; returns the entry after it.
+    iterator erase(const_iterator at) noexcept;
+    // Room for count entries, so that adding up to that many cannot fail.
+    void reserve(size_t count) {
+        if (count > capacity_) Grow(count);
+    }
+    void clear() noexcept { Free(); }
+    void swap(TxmlChildList& other) noexcept;
+
+private:
+    friend class TxmlTreeStorage;
+    void Grow(size_t least);
+    void Free() noexcept;
+
+    TxmlNode** data_ = nullptr;
+    uint32_t size_ = 0;
+    uint32_t capacity_ = 0;  // 0 while the entries lie in a tree's storage
+};
+
 // One XML element (or comment). Made with new, attached or detached; never deleted directly: a detached
 // node goes with DestroyNode (or FreeNode, or the TxmlTree owner), which takes its whole subtree.
 class TxmlNode {
@@ -167,7 +234,7 @@ public:
     TxmlText Name;                    // empty for comments and for nodes not yet named
     bool IsComment = false;
     TxmlNode* Parent = nullptr;       // the node whose Children holds this one; not owning
-    std::vector<TxmlNode*> Children;  // owned, document order
+    TxmlChildList Children;           // owned, document order
     TxmlAttributes Attributes;        // owned
 
 protected:

@@ -59,7 +59,6 @@ public:
     void LoadFromString(std::string_view text);
 
 private:
-    class Reader;
     // Replaces the tree by the one read from the bytes.
     void LoadBytes(const char* data, size_t size);
     TxmlNode* root_;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -52,8 +53,8 @@ TxmlTreeStorage::~TxmlTreeStorage() {
     }
 }
 
-void TxmlTreeStorage::Release(TxmlTreeStorage* storage) noexcept {
-    if (storage->holds_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete storage;
+void TxmlTreeStorage::Release(TxmlTreeStorage* storage, size_t holds) noexcept {
+    if (storage->holds_.fetch_sub(holds, std::memory_order_acq_rel) == holds) delete storage;
 }
 
 void TxmlTreeStorage::Seal() noexcept {
@@ -93,6 +94,43 @@ void TxmlTreeStorage::CopyInto(TxmlText& text, std::string_view bytes) {
     Borrow(text, at, bytes.size());
 }
 
+char* TxmlTreeStorage::StartPiece(size_t size) {
+    if (kShareBlocks && next_ && static_cast<size_t>(limit_ - next_) >= size) {
+        pieceLimit_ = limit_;
+        return next_;
+    }
+    return GrowPiece(nullptr, 0, size);
+}
+
+char* TxmlTreeStorage::GrowPiece(char* start, size_t used, size_t more) {
+    size_t size = std::max(2 * used + more, size_t(64));
+    char* at;
+    if (!kShareBlocks || size > kMaxBlockSize / 2) {
+        at = AllocateBlock(size);  // the current block stays in use
+    } else {
+        size = std::max(nextBlockSize_, size);
+        nextBlockSize_ = std::min(nextBlockSize_ * 2, kMaxBlockSize);
+        at = AllocateBlock(size);
+        next_ = at;
+        limit_ = at + size;
+    }
+    if (used) std::memcpy(at, start, used);
+    pieceLimit_ = at + size;
+    return at;
+}
+
+char* TxmlTreeStorage::EndPiece(char* start, size_t used) {
+    pieceLimit_ = nullptr;
+    if (!kShareBlocks) {
+        // A block of the exact size, so that a read past the piece is caught.
+        char* exact = AllocateBlock(std::max<size_t>(used, 1));
+        if (used) std::memcpy(exact, start, used);
+        return exact;
+    }
+    if (start == next_) next_ = start + used;
+    return start;
+}
+
 void* TxmlTreeStorage::AllocateNode(size_t size) {
     char* raw = kShareBlocks ? Allocate(kHeaderSize + size, alignof(NodeHeader))
                              : static_cast<char*>(::operator new(kHeaderSize + size));
@@ -123,3 +161,20 @@ void TxmlNode::operator delete(void* node) noexcept {
 }
 
 void TxmlNode::operator delete(void* node, TxmlTreeStorage& storage) noexcept { storage.UndoNode(node); }
+
+void TxmlNodeFreer::Free(TxmlNode* destroyed) noexcept {
+    NodeHeader* header = HeaderOf(destroyed);
+    TxmlTreeStorage* storage = header->storage;
+    if (!storage || !kShareBlocks) ::operator delete(header);
+    if (!storage) return;
+    if (storage != storage_) {
+        Flush();
+        storage_ = storage;
+    }
+    ++holds_;
+}
+
+void TxmlNodeFreer::Flush() noexcept {
+    if (holds_) TxmlTreeStorage::Release(storage_, holds_);
+    holds_ = 0;
+}

@@ -17,8 +17,8 @@ class TxmlTreeStorage {
 public:
     // A new storage, held once by its loader.
     static TxmlTreeStorage* Create();
-    // Drops one hold; the last one frees the storage.
-    static void Release(TxmlTreeStorage* storage) noexcept;
+    // Drops holds; the last one frees the storage.
+    static void Release(TxmlTreeStorage* storage, size_t holds = 1) noexcept;
 
     TxmlTreeStorage(const TxmlTreeStorage&) = delete;
     TxmlTreeStorage& operator=(const TxmlTreeStorage&) = delete;
@@ -45,8 +45,28 @@ public:
         lines.size_ = size;
         lines.count_ = count;
     }
+    // Points list (of a node of this storage) at count entries that lie in this storage.
+    static void Borrow(TxmlChildList& list, TxmlNode** data, size_t count) noexcept {
+        list.Free();
+        list.data_ = data;
+        list.size_ = static_cast<uint32_t>(count);
+    }
+    // Room for count child entries, to be filled and then borrowed by a node of this storage.
+    TxmlNode** AllocateChildren(size_t count) {
+        return reinterpret_cast<TxmlNode**>(Allocate(count * sizeof(TxmlNode*), alignof(TxmlNode*)));
+    }
     // Copies bytes into the storage and points text at the copy.
     void CopyInto(TxmlText& text, std::string_view bytes);
+
+    // A piece whose size shows only while it is written (a start tag's name and attribute lines, a
+    // decoded text): StartPiece gives room for at least size bytes, GrowPiece more room after the used
+    // bytes (the piece may move), EndPiece takes the used bytes and answers where they lie for good. No
+    // other allocation may come between StartPiece and EndPiece.
+    char* StartPiece(size_t size);
+    char* GrowPiece(char* start, size_t used, size_t more);
+    // The end of the room of the piece being written.
+    char* PieceLimit() const noexcept { return pieceLimit_; }
+    char* EndPiece(char* start, size_t used);
 
     // Makes every node allocated so far a hold of the storage.
     void Seal() noexcept;
@@ -67,7 +87,25 @@ private:
     Block* blocks_ = nullptr;
     char* next_ = nullptr;
     char* limit_ = nullptr;
+    char* pieceLimit_ = nullptr;
     size_t nextBlockSize_ = 4096;
+};
+
+// Frees the memory of nodes whose destructors have run, as delete would; the holds of one storage that
+// such nodes drop one after another are dropped in one step.
+class TxmlNodeFreer {
+public:
+    TxmlNodeFreer() noexcept = default;
+    TxmlNodeFreer(const TxmlNodeFreer&) = delete;
+    TxmlNodeFreer& operator=(const TxmlNodeFreer&) = delete;
+    ~TxmlNodeFreer() { Flush(); }
+
+    void Free(TxmlNode* destroyed) noexcept;
+
+private:
+    void Flush() noexcept;
+    TxmlTreeStorage* storage_ = nullptr;
+    size_t holds_ = 0;
 };
 
 // How an attribute list stores each line: its length, seven bits a byte from the lowest up (the high bit

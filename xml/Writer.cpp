@@ -9,22 +9,17 @@
 
 #include "platform/files.h"
 #include "platform/replace_file.h"
+#include "xml/ByteSearch.h"
 #include "xml/NameCompare.h"
 
 namespace {
 
 constexpr std::string_view kHeaderComment = " created by Velmora XML package ";
 
+using namespace std::string_view_literals;
+
 // Bytes the escaping looks at: the four escaped ones and NUL, where the text ends.
-struct EscapeTable {
-    bool special[256] = {};
-    constexpr EscapeTable() {
-        special[static_cast<unsigned char>('"')] = special[static_cast<unsigned char>('&')] = true;
-        special[static_cast<unsigned char>('<')] = special[static_cast<unsigned char>('>')] = true;
-        special[0] = true;
-    }
-};
-constexpr EscapeTable kEscape;
+constexpr xmlscan::ByteSet kEscaped("\"&<>\0"sv);
 
 // Collects the output in a buffer of its own and hands it on in large pieces, to a string or a stream,
 // so that no output is built twice and a stream never waits for the whole text.
@@ -141,9 +136,7 @@ char* CopyEncoded(char* out, std::string_view text) {
     const char* p = text.data();
     const char* end = p + text.size();
     for (;;) {
-        const char* run = p;
-        while (p < end && !kEscape.special[static_cast<unsigned char>(*p)]) ++p;
-        out = Copy(out, std::string_view(run, static_cast<size_t>(p - run)));
+        p = kEscaped.CopyUntil(out, p, end);
         if (p == end) return out;
         switch (*p++) {
         case '"': out = Copy(out, "&quot;"); break;
