@@ -54,18 +54,6 @@ void TxmlAttributes::Free() noexcept {
 
 void TxmlAttributes::Clear() noexcept { Free(); }
 
-std::string_view TxmlAttributes::Iterator::operator*() const noexcept {
-    const char* at = at_;
-    size_t length = xmlline::ReadLength(at);
-    return {at, length};
-}
-
-TxmlAttributes::Iterator& TxmlAttributes::Iterator::operator++() noexcept {
-    size_t length = xmlline::ReadLength(at_);
-    at_ += length;
-    return *this;
-}
-
 size_t TxmlAttributes::OffsetOf(int index) const {
     const char* at = data_;
     for (int i = 0; i < index; ++i) at += xmlline::ReadLength(at);

@@ -67,6 +67,34 @@ private:
 
 std::ostream& operator<<(std::ostream& stream, const TxmlText& text);
 
+// How an attribute list stores each line: its length, seven bits a byte from the lowest up (the high bit
+// set on every byte but the last), then its bytes.
+namespace xmlline {
+
+inline size_t LengthSize(size_t length) {
+    size_t bytes = 1;
+    for (; length >= 0x80; length >>= 7) ++bytes;
+    return bytes;
+}
+
+inline char* WriteLength(char* at, size_t length) {
+    for (; length >= 0x80; length >>= 7) *at++ = static_cast<char>(length | 0x80);
+    *at++ = static_cast<char>(length);
+    return at;
+}
+
+// Reads a length and moves at past it.
+inline size_t ReadLength(const char*& at) noexcept {
+    size_t length = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        unsigned char byte = static_cast<unsigned char>(*at++);
+        length |= static_cast<size_t>(byte & 0x7F) << shift;
+        if (!(byte & 0x80)) return length;
+    }
+}
+
+}  // namespace xmlline
+
 // The attribute lines of one node. Each line is a name, "=" and a value, in document or insertion order.
 // The name of a line is the text before its first "="; the value is the text after it. A line without
 // "=" has an empty name and an empty value. The lines lie in one buffer (each after its length), in the
@@ -87,8 +115,16 @@ public:
         using difference_type = std::ptrdiff_t;
         Iterator() noexcept = default;
         explicit Iterator(const char* at) noexcept : at_(at) {}
-        std::string_view operator*() const noexcept;
-        Iterator& operator++() noexcept;
+        std::string_view operator*() const noexcept {
+            const char* at = at_;
+            size_t length = xmlline::ReadLength(at);
+            return {at, length};
+        }
+        Iterator& operator++() noexcept {
+            size_t length = xmlline::ReadLength(at_);
+            at_ += length;
+            return *this;
+        }
         Iterator operator++(int) noexcept {
             Iterator before = *this;
             ++*this;

@@ -539,11 +539,54 @@ private:
         tag_ = storage_.EndPiece(tag_, tagSize_);
     }
 
+    // The usual tags, after blanks if any, at once: "<name" with its attributes, and "</name>", for a
+    // name that neither starts with "?" or "!" nor holds a blank, ">", "?" or "/". The token and the
+    // state after it are what NextChunk and ReadName would make of them. Anything else answers false
+    // and changes nothing.
+    bool ReadPlainTag() {
+        const char* p = pos_ - 1;  // where ch_ is
+        if (static_cast<unsigned char>(*p) <= 32) p = xmlscan::SkipControls(p + 1, end_);
+        if (end_ - p < 3 || *p != '<' || p[1] == '?' || p[1] == '!') return false;
+        if (p[1] == '/') {
+            const char* name = p + 2;
+            if (*name == '?' || *name == '!') return false;
+            const char* stop = kNameStops.Find(name, end_);
+            if (stop == name || stop == end_ || *stop != '>') return false;
+            kind_ = xtEndTag;
+            text_ = std::string_view(name, static_cast<size_t>(stop - name));
+            ch_ = '>';
+            pos_ = stop + 1;
+            ReadChar();
+            return true;
+        }
+        // The byte after "<" belongs to the name whatever it is.
+        const char* name = p + 1;
+        const char* stop = kNameStops.Find(name + 1, end_);
+        if (end_ - stop < 2) return false;
+        kind_ = xtStartTag;
+        text_ = std::string_view(name, static_cast<size_t>(stop - name));
+        selfClosed_ = stop[0] == '/' && stop[1] == '>';  // "<br/>" is an empty element br
+        if (selfClosed_) {
+            ch_ = '>';
+            pos_ = stop + 2;
+            pending_ = Pending::Slash;
+        } else if (stop[0] == '/') {  // any other "/" ends the name and is skipped
+            ch_ = stop[1];
+            pos_ = stop + 2;
+        } else {
+            ch_ = stop[0];
+            pos_ = stop + 1;
+        }
+        ReadStartTag(text_);
+        return true;
+    }
+
     // The next token: kind_, its text in text_ and, for a start tag, its piece in tag_.
     void NextToken() {
         kind_ = xtNone;
         endsEmptyElement_ = false;
         lineCount_ = 0;
+        if (pending_ == Pending::None && !eof_ && ReadPlainTag()) return;
         while (!eof_ && kind_ == xtNone) {
             NextChunk();
             switch (chunk_) {

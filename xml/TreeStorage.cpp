@@ -70,15 +70,8 @@ char* TxmlTreeStorage::AllocateBlock(size_t size) {
     return block->bytes;
 }
 
-char* TxmlTreeStorage::Allocate(size_t size, size_t alignment) {
-    if (!kShareBlocks) return AllocateBlock(std::max<size_t>(size, 1));
-    size_t pad = static_cast<size_t>(-reinterpret_cast<uintptr_t>(next_)) & (alignment - 1);
-    if (next_ && static_cast<size_t>(limit_ - next_) >= pad + size) {
-        char* at = next_ + pad;
-        next_ = at + size;
-        return at;
-    }
-    if (size > kMaxBlockSize / 2) return AllocateBlock(size);  // the current block stays in use
+char* TxmlTreeStorage::AllocateInNewBlock(size_t size) {
+    if (!kShareBlocks || size > kMaxBlockSize / 2) return AllocateBlock(std::max<size_t>(size, 1));  // the current block stays in use
     size_t blockSize = std::max(nextBlockSize_, size);
     nextBlockSize_ = std::min(nextBlockSize_ * 2, kMaxBlockSize);
     char* at = AllocateBlock(blockSize);

@@ -9,6 +9,7 @@
 // with Borrow..., then Seal and Release once. No node of the storage may be deleted before Seal.
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "xml/Node.h"
@@ -77,7 +78,16 @@ private:
 
     TxmlTreeStorage() noexcept = default;
     ~TxmlTreeStorage();
-    char* Allocate(size_t size, size_t alignment);
+    char* Allocate(size_t size, size_t alignment) {
+        size_t pad = static_cast<size_t>(-reinterpret_cast<uintptr_t>(next_)) & (alignment - 1);
+        if (next_ && static_cast<size_t>(limit_ - next_) >= pad + size) {
+            char* at = next_ + pad;
+            next_ = at + size;
+            return at;
+        }
+        return AllocateInNewBlock(size);
+    }
+    char* AllocateInNewBlock(size_t size);
     char* AllocateBlock(size_t size);
     void* AllocateNode(size_t size);
     void UndoNode(void* node) noexcept;
@@ -107,31 +117,3 @@ private:
     TxmlTreeStorage* storage_ = nullptr;
     size_t holds_ = 0;
 };
-
-// How an attribute list stores each line: its length, seven bits a byte from the lowest up (the high bit
-// set on every byte but the last), then its bytes.
-namespace xmlline {
-
-inline size_t LengthSize(size_t length) {
-    size_t bytes = 1;
-    for (; length >= 0x80; length >>= 7) ++bytes;
-    return bytes;
-}
-
-inline char* WriteLength(char* at, size_t length) {
-    for (; length >= 0x80; length >>= 7) *at++ = static_cast<char>(length | 0x80);
-    *at++ = static_cast<char>(length);
-    return at;
-}
-
-// Reads a length and moves at past it.
-inline size_t ReadLength(const char*& at) {
-    size_t length = 0;
-    for (unsigned shift = 0;; shift += 7) {
-        unsigned char byte = static_cast<unsigned char>(*at++);
-        length |= static_cast<size_t>(byte & 0x7F) << shift;
-        if (!(byte & 0x80)) return length;
-    }
-}
-
-}  // namespace xmlline

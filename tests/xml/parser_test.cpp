@@ -215,6 +215,36 @@ TEST(ParserComments, UnterminatedCommentRunsToTheEnd) {
     EXPECT_EQ(tree->Children[1]->Value, " open <b/>");
 }
 
+// The usual tags are taken at once, anything else byte by byte; both roads must lead to the same tree.
+TEST(ParserRobustness, OddTagsEndWhereTheRulesLeadThem) {
+    const struct {
+        std::string_view text, shape;
+    } cases[] = {
+        {"<a x=\"1\"\"2\">", "Root(a{x=1|\"2=>})"},  // a quote right after a value starts a name
+        {"<a x=\"1\" \"2\">", "Root(a{x=1|=2})"},    // after a blank it starts a value
+        {"<a x=\"1\"y=\"2\"/>", "Root(a{x=1|y=2})"},
+        {"<a x = \"1\" =b= \"2\">", "Root(a{x=1|b=2})"},
+        {"<a/b=\"1\">", "Root(a{b=1})"},
+        {"< a><<b><c\"><d?e f=\"1\">", "Root( a(<b(c\"(d{f=1}))))"},  // the byte after "<" always belongs to the name
+        {"<a></a x=\"1\"><b/>", "Root(a,b)"},
+        {"<a><b></ a><c/>", "Root(a(b(c)))"},  // "</ a>" is an end tag without a name
+        {"<a>x<b>y</b>z</Root>w", "Root=\"w\"(a=\"z\"(b=\"y\"))"},
+        {"<a x=\"1&#10;2\" y=\"&gt&gt;&#62;\" z=\"&g&gt;t\">", "Root(a{x=1 2|y=>>>|z=&g>t})"},
+        {"<a>t&gt;x</a><b>&amp&gt;</b>", "Root(a=\"t>x\",b=\"&amp>\")"},
+        {"<a x=\"1", "Root(a{x=1})"},
+        {"<a/>/", "Root(a)"},
+        {"<!--->--><?x a=\"/>\"?><!DOCTYPE a [ <!ENTITY b \"c>\"> ]><a/>", "Root=\"]>\"(!=\"->\",a)"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(xmltest::Shape(Load(c.text).Get()), c.shape) << c.text;
+        // The same tag after a long run of blanks and text, where runs are looked at sixteen bytes at a time.
+        std::string padded = "<p>" + std::string(40, 'x') + "</p>" + std::string(37, ' ') + std::string(c.text);
+        std::string shape(c.shape);
+        shape.insert(shape.find('(') + 1, "p=\"" + std::string(40, 'x') + "\",");
+        EXPECT_EQ(xmltest::Shape(Load(padded).Get()), shape) << padded;
+    }
+}
+
 TEST(ParserRobustness, MalformedInputsBuildSomeTreeWithoutFailing) {
     for (std::string_view text : {"<", "</", "<a", "<a b=\"", "<a b=\"1", "<!--", "<!", "<?", "&", "/", ">", "<>",
                                   "< a>", "<a/", "</a", "<a>/", "a/", "<a x=\"1\"\"2\">", "<<<>>>", "]]>"}) {
@@ -244,4 +274,5 @@ TEST(Decode, AnyOtherAmpersandFormFallsBackToTheFourReplacePasses) {
     EXPECT_EQ(XmlDecode("&gt &gt; &"), "&gt > &");  // and so does "&gt" without ";"
     EXPECT_EQ(XmlDecode("&l &a &q"), "&l &a &q");
     EXPECT_EQ(XmlDecode("&amp;lt;"), "&lt;");       // one level only
+    EXPECT_EQ(XmlDecode("&g&gt;t &#6&gt;5;"), "&g>t &#6>5;");  // taking "&gt" out joins no reference
 }

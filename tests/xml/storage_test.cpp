@@ -114,3 +114,72 @@ TEST(TreeStorage, LinesOfALoadedNodeChangeLikeAnyList) {
     }
     EXPECT_EQ(lines.Value("Q"), "4");
 }
+
+// A start tag's name and lines are written into the storage as they are read: lines that outgrow the
+// room left in a block move the tag to a larger one, and a very long one gets a block of its own.
+TEST(TreeStorage, TagsOutgrowingTheirBlockKeepEveryLine) {
+    std::string text = "<List>";
+    std::vector<std::string> values;
+    for (size_t size : {10, 3000, 5000, 70000, 200000, 400000, 20, 1000000}) {
+        std::string value(size, static_cast<char>('a' + values.size()));
+        value[size / 2] = '&';
+        values.push_back(value);
+        value.replace(size / 2, 1, "&amp;");  // decoding shortens the line by four bytes
+        text += "<Item x=\"1\" v=\"" + value + "\" y=\"2\"/>";
+    }
+    TxmlTree tree = xmltest::Load(text + "</List>");
+    TxmlNode* list = FindChild(tree.Get(), "List");
+    ASSERT_EQ(GetChildCount(list), static_cast<int>(values.size()));
+    for (size_t i = 0; i < values.size(); ++i) {
+        std::vector<AnsiString> expected{"x=1", "v=" + values[i], "y=2"};
+        EXPECT_TRUE(list->Children[i]->Attributes.Lines() == expected) << "item " << i;
+    }
+}
+
+// A loaded node's children lie in the storage until the list first grows; every change works alike.
+TEST(TreeStorage, ChildrenOfALoadedNodeChangeLikeAnyList) {
+    TxmlTree loaded = xmltest::Load("<a><b/><c/><d/></a><e/>");
+    TxmlNode* a = loaded->Children[0];
+    TxmlNode* e = loaded->Children[1];
+    struct Step {
+        std::function<void()> change;
+        std::string children;
+    };
+    const Step steps[] = {
+        {[] {}, "b,c,d"},
+        {[&] { DeleteChild(a, 1); }, "b,d"},
+        {[&] { SortChildren(a, "", true); }, "b,d"},
+        {[&] { InsertChild(a, 1)->Name = "x"; }, "b,x,d"},
+        {[&] { MoveNode(e, a); }, "b,x,d,e"},
+        {[&] { MoveNode(a->Children[0], loaded.Get()); }, "x,d,e"},
+        {[&] { AddNamedChild(a, "y"); }, "x,d,e,y"},
+        {[&] { ClearChildren(a); }, ""},
+    };
+    for (const Step& step : steps) {
+        step.change();
+        EXPECT_EQ(xmltest::ChildNames(a), step.children);
+        EXPECT_TRUE(CheckTree(loaded.Get()));
+    }
+}
+
+// Nodes of two loaded trees mixed in both, released one tree after the other: each storage goes with
+// the last of its nodes, however the release walks meet them.
+TEST(TreeStorage, TreesHoldingEachOthersNodesAreReleasedInEitherOrder) {
+    for (bool firstGoesFirst : {true, false}) {
+        TxmlTree first = xmltest::Load(Items(200));
+        TxmlTree second = xmltest::Load(Items(200));
+        TxmlNode* a = FindChild(first.Get(), "Items");
+        TxmlNode* b = FindChild(second.Get(), "Items");
+        for (int i = 0; i < 100; i += 2) {
+            MoveNode(GetChild(a, i), b);
+            MoveNode(GetChild(b, i + 1), a);
+        }
+        if (firstGoesFirst)
+            first.Release();
+        else
+            second.Release();
+        TxmlTree& left = firstGoesFirst ? second : first;
+        EXPECT_EQ(GetChildCount(FindChild(left.Get(), "Items")), 200);
+        EXPECT_TRUE(CheckTree(left.Get()));
+    }
+}
