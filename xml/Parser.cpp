@@ -118,7 +118,9 @@ void TxmlParser::LoadFromFile(const AnsiString& fileName) {
         if (got != 0) continue;
         if (!std::ferror(file)) break;
         int code = errno ? errno : EIO;
-        ThrowFileError("Cannot read", fileName, code);
+        // A folder opens here but is no file to read: it is reported as one that cannot be opened, as on
+        // systems where opening it fails.
+        ThrowFileError(code == EISDIR ? "Cannot open" : "Cannot read", fileName, code);
     }
     closer.reset();
     LoadBytes(bytes.get(), size);
