@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/memory_pages.h"
 #include "xml/Reader.h"
 #include "xml/TreeStorage.h"
 
@@ -39,7 +40,7 @@ TxmlNode* TxmlParser::TakeRoot() noexcept {
 }
 
 void TxmlParser::LoadBytes(const char* data, size_t size) {
-    TxmlTreeStorage* storage = TxmlTreeStorage::Create();
+    TxmlTreeStorage* storage = TxmlTreeStorage::Create(size);
     struct Hold {
         TxmlTreeStorage* storage;
         ~Hold() {
@@ -82,6 +83,38 @@ namespace {
 
 namespace {
 
+// The bytes of a file being read; from a large page's size on, in large pages.
+class FileBuffer {
+public:
+    explicit FileBuffer(size_t capacity) : bytes_(Allocate(capacity)), capacity_(capacity) {}
+    FileBuffer(const FileBuffer&) = delete;
+    FileBuffer& operator=(const FileBuffer&) = delete;
+    ~FileBuffer() { Free(bytes_, capacity_); }
+
+    char* get() const noexcept { return bytes_; }
+    size_t capacity() const noexcept { return capacity_; }
+    // Twice the room, the bytes kept.
+    void Grow() {
+        char* grown = Allocate(2 * capacity_);
+        std::memcpy(grown, bytes_, capacity_);
+        Free(bytes_, capacity_);
+        bytes_ = grown;
+        capacity_ *= 2;
+    }
+
+private:
+    static char* Allocate(size_t size) { return size >= platform::kLargePageSize ? NewLargeBlock(size) : new char[size]; }
+    static void Free(char* bytes, size_t size) noexcept {
+        if (size >= platform::kLargePageSize)
+            DeleteLargeBlock(bytes);
+        else
+            delete[] bytes;
+    }
+
+    char* bytes_;
+    size_t capacity_;
+};
+
 // The size of an open file as its end's offset, for the first buffer; 64 KiB when it has none that
 // makes sense (a folder, a pipe, a file past 1 GiB grows its buffer as it is read).
 size_t SizeHint(std::FILE* file) {
@@ -104,16 +137,11 @@ void TxmlParser::LoadFromFile(const AnsiString& fileName) {
     // The whole file in one buffer, grown as it fills. A read error throws before anything changes: a
     // folder opens on some systems but cannot be read (a file that cannot be opened, not an empty one),
     // and a file cut off by an error must not pass for a shorter one.
-    size_t capacity = SizeHint(file) + 1, size = 0;  // one more, so that the end shows without growing
-    std::unique_ptr<char[]> bytes(new char[capacity]);
+    FileBuffer bytes(SizeHint(file) + 1);  // one more, so that the end shows without growing
+    size_t size = 0;
     for (;;) {
-        if (size == capacity) {
-            std::unique_ptr<char[]> grown(new char[2 * capacity]);
-            std::memcpy(grown.get(), bytes.get(), size);
-            bytes = std::move(grown);
-            capacity *= 2;
-        }
-        size_t got = std::fread(bytes.get() + size, 1, capacity - size, file);
+        if (size == bytes.capacity()) bytes.Grow();
+        size_t got = std::fread(bytes.get() + size, 1, bytes.capacity() - size, file);
         size += got;
         if (got != 0) continue;
         if (!std::ferror(file)) break;

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/memory_pages.h"
+
 namespace {
 
 // Under AddressSanitizer every node and every text gets a heap block of its own, so that a use after
@@ -38,17 +40,36 @@ NodeHeader* HeaderOf(void* node) {
 
 }  // namespace
 
+char* NewLargeBlock(size_t size) {
+    size_t pages = (size + platform::kLargePageSize - 1) / platform::kLargePageSize;
+    void* block = ::operator new(pages * platform::kLargePageSize, std::align_val_t(platform::kLargePageSize));
+    platform::AdviseLargePages(block, pages * platform::kLargePageSize);
+    return static_cast<char*>(block);
+}
+
+void DeleteLargeBlock(char* block) noexcept { ::operator delete(block, std::align_val_t(platform::kLargePageSize)); }
+
 struct TxmlTreeStorage::Block {
     Block* next;
+    bool large;  // one large page (NewLargeBlock)
     alignas(std::max_align_t) char bytes[1];
 };
 
-TxmlTreeStorage* TxmlTreeStorage::Create() { return new TxmlTreeStorage(); }
+size_t TxmlTreeStorage::LargeBlockRoom() noexcept { return platform::kLargePageSize - offsetof(Block, bytes); }
+
+TxmlTreeStorage* TxmlTreeStorage::Create(size_t inputSize) {
+    TxmlTreeStorage* storage = new TxmlTreeStorage();
+    storage->largeBlocks_ = kShareBlocks && inputSize >= platform::kLargePageSize;
+    return storage;
+}
 
 TxmlTreeStorage::~TxmlTreeStorage() {
     while (blocks_) {
         Block* next = blocks_->next;
-        ::operator delete(blocks_);
+        if (blocks_->large)
+            DeleteLargeBlock(reinterpret_cast<char*>(blocks_));
+        else
+            ::operator delete(blocks_);
         blocks_ = next;
     }
 }
@@ -62,21 +83,39 @@ void TxmlTreeStorage::Seal() noexcept {
     unsealedNodes_ = 0;
 }
 
-char* TxmlTreeStorage::AllocateBlock(size_t size) {
-    void* raw = ::operator new(offsetof(Block, bytes) + size);
-    Block* block = static_cast<Block*>(raw);
+char* TxmlTreeStorage::AllocateBlock(size_t size, bool large) {
+    size_t total = offsetof(Block, bytes) + size;
+    Block* block = static_cast<Block*>(large ? static_cast<void*>(NewLargeBlock(total)) : ::operator new(total));
     block->next = blocks_;
+    block->large = large;
     blocks_ = block;
     return block->bytes;
 }
 
+size_t TxmlTreeStorage::MostSharedRequest() const noexcept {
+    if (!kShareBlocks) return 0;
+    return (largeBlocks_ ? LargeBlockRoom() : kMaxBlockSize) / 2;
+}
+
+char* TxmlTreeStorage::StartSharedBlock(size_t least) {
+    size_t size = LargeBlockRoom();
+    char* at;
+    if (largeBlocks_) {
+        at = AllocateBlock(size, true);
+    } else {
+        size = std::max(nextBlockSize_, least);
+        nextBlockSize_ = std::min(nextBlockSize_ * 2, kMaxBlockSize);
+        at = AllocateBlock(size);
+    }
+    next_ = at;
+    limit_ = at + size;
+    return at;
+}
+
 char* TxmlTreeStorage::AllocateInNewBlock(size_t size) {
-    if (!kShareBlocks || size > kMaxBlockSize / 2) return AllocateBlock(std::max<size_t>(size, 1));  // the current block stays in use
-    size_t blockSize = std::max(nextBlockSize_, size);
-    nextBlockSize_ = std::min(nextBlockSize_ * 2, kMaxBlockSize);
-    char* at = AllocateBlock(blockSize);
+    if (size > MostSharedRequest()) return AllocateBlock(std::max<size_t>(size, 1));  // the current block stays in use
+    char* at = StartSharedBlock(size);
     next_ = at + size;
-    limit_ = at + blockSize;
     return at;
 }
 
@@ -98,14 +137,11 @@ char* TxmlTreeStorage::StartPiece(size_t size) {
 char* TxmlTreeStorage::GrowPiece(char* start, size_t used, size_t more) {
     size_t size = std::max(2 * used + more, size_t(64));
     char* at;
-    if (!kShareBlocks || size > kMaxBlockSize / 2) {
+    if (size > MostSharedRequest()) {
         at = AllocateBlock(size);  // the current block stays in use
     } else {
-        size = std::max(nextBlockSize_, size);
-        nextBlockSize_ = std::min(nextBlockSize_ * 2, kMaxBlockSize);
-        at = AllocateBlock(size);
-        next_ = at;
-        limit_ = at + size;
+        at = StartSharedBlock(size);
+        size = static_cast<size_t>(limit_ - at);
     }
     if (used) std::memcpy(at, start, used);
     pieceLimit_ = at + size;

@@ -16,8 +16,9 @@
 
 class TxmlTreeStorage {
 public:
-    // A new storage, held once by its loader.
-    static TxmlTreeStorage* Create();
+    // A new storage, held once by its loader, for a tree read from inputSize bytes: from a large page's
+    // size on, its blocks are large pages of their own.
+    static TxmlTreeStorage* Create(size_t inputSize);
     // Drops holds; the last one frees the storage.
     static void Release(TxmlTreeStorage* storage, size_t holds = 1) noexcept;
 
@@ -88,7 +89,13 @@ private:
         return AllocateInNewBlock(size);
     }
     char* AllocateInNewBlock(size_t size);
-    char* AllocateBlock(size_t size);
+    // Makes a new block with room for at least least bytes the current one and answers its start.
+    char* StartSharedBlock(size_t least);
+    // The most that a request may ask of a shared block; a larger one gets a block of its own.
+    size_t MostSharedRequest() const noexcept;
+    // The room of a block that is one large page.
+    static size_t LargeBlockRoom() noexcept;
+    char* AllocateBlock(size_t size, bool large = false);
     void* AllocateNode(size_t size);
     void UndoNode(void* node) noexcept;
 
@@ -99,7 +106,13 @@ private:
     char* limit_ = nullptr;
     char* pieceLimit_ = nullptr;
     size_t nextBlockSize_ = 4096;
+    bool largeBlocks_ = false;
 };
+
+// Memory for a large file's bytes or a large storage's blocks, in whole large pages of the system (see
+// platform/memory_pages.h), so that filling it takes one page fault per 2 MiB rather than per 4 KiB.
+char* NewLargeBlock(size_t size);
+void DeleteLargeBlock(char* block) noexcept;
 
 // Frees the memory of nodes whose destructors have run, as delete would; the holds of one storage that
 // such nodes drop one after another are dropped in one step.
