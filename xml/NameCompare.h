@@ -1,5 +1,5 @@
 #pragma once
-// Name comparisons shared by the XML unit's sources (not part of its interface).
+// Name comparisons and attribute line parts shared by the XML unit's sources (not part of its interface).
 #include <cstring>
 #include <string_view>
 
@@ -22,7 +22,11 @@ inline bool SameElementName(std::string_view a, std::string_view b) {
 // texts of different lengths never match, and equal bytes or ASCII-only texts need no conversion.
 inline bool SameAttributeName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    if (a.empty() || std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
+    if (a.empty()) return true;
+    // Most names differ already in their first letter.
+    unsigned char a0 = static_cast<unsigned char>(a[0]), b0 = static_cast<unsigned char>(b[0]);
+    if (a0 != b0 && !((a0 | b0) & 0x80) && AsciiUpper(a0) != AsciiUpper(b0)) return false;
+    if (std::memcmp(a.data(), b.data(), a.size()) == 0) return true;
     bool ascii = true;
     for (size_t i = 0; i < a.size(); ++i) {
         unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
@@ -43,6 +47,26 @@ inline int AsciiCompare(std::string_view a, std::string_view b) {
         if (x != y) return x - y;
     }
     return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+// Where the first "=" of an attribute line is, or the line's size without one. Names are short: a plain
+// loop finds it sooner than a library search.
+inline size_t FindEquals(std::string_view line) {
+    size_t i = 0;
+    while (i < line.size() && line[i] != '=') ++i;
+    return i;
+}
+
+// The name of an attribute line: the text before its first "=", empty without one.
+inline std::string_view LineName(std::string_view line) {
+    size_t eq = FindEquals(line);
+    return eq == line.size() ? std::string_view() : line.substr(0, eq);
+}
+
+// The value of an attribute line: the text after its first "=", empty without one.
+inline std::string_view LineValue(std::string_view line) {
+    size_t eq = FindEquals(line);
+    return eq == line.size() ? std::string_view() : line.substr(eq + 1);
 }
 
 }  // namespace xmlname

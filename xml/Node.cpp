@@ -8,15 +8,11 @@
 
 #include "platform/trace_file.h"
 #include "xml/NameCompare.h"
+#include "xml/TreeStorage.h"
 
 // ---- Attribute lines ---------------------------------------------------------------------------------
 
 namespace {
-
-std::string_view NameOf(std::string_view line) {
-    size_t eq = line.find('=');
-    return eq == std::string_view::npos ? std::string_view() : line.substr(0, eq);
-}
 
 [[noreturn]] void ThrowListIndex(int index) {
     throw EListError("List index out of bounds (" + std::to_string(index) + ")");
@@ -24,69 +20,151 @@ std::string_view NameOf(std::string_view line) {
 
 }  // namespace
 
-const AnsiString& TxmlAttributes::Line(int index) const {
+TxmlAttributes::TxmlAttributes(const TxmlAttributes& other) {
+    if (other.size_ == 0) return;
+    char* block = new char[sizeof(size_t) + other.size_];
+    std::memcpy(block, &other.size_, sizeof(size_t));  // the capacity
+    std::memcpy(block + sizeof(size_t), other.data_, other.size_);
+    data_ = block + sizeof(size_t);
+    size_ = other.size_;
+    count_ = other.count_;
+    owned_ = true;
+}
+
+TxmlAttributes& TxmlAttributes::operator=(const TxmlAttributes& other) {
+    if (this != &other) {
+        TxmlAttributes copy(other);
+        Free();
+        data_ = copy.data_;
+        size_ = copy.size_;
+        count_ = copy.count_;
+        owned_ = copy.owned_;
+        copy.owned_ = false;
+    }
+    return *this;
+}
+
+void TxmlAttributes::Free() noexcept {
+    if (owned_) delete[] (data_ - sizeof(size_t));
+    data_ = nullptr;
+    size_ = 0;
+    count_ = 0;
+    owned_ = false;
+}
+
+void TxmlAttributes::Clear() noexcept { Free(); }
+
+size_t TxmlAttributes::OffsetOf(int index) const {
+    const char* at = data_;
+    for (int i = 0; i < index; ++i) at += xmlline::ReadLength(at);
+    return static_cast<size_t>(at - data_);
+}
+
+void TxmlAttributes::Splice(size_t from, size_t to, const std::string_view* line, int countChange) {
+    if (countChange > 0 && count_ == UINT32_MAX) throw EListError("Too many attribute lines");
+    AnsiString copy;
+    std::string_view inserted = line ? *line : std::string_view();
+    if (line && data_ && inserted.data() >= data_ && inserted.data() < data_ + size_) {
+        copy.assign(inserted);  // a line of this list: the buffer may move under it
+        inserted = copy;
+    }
+    size_t encoded = line ? xmlline::LengthSize(inserted.size()) + inserted.size() : 0;
+    size_t newSize = size_ - (to - from) + encoded;
+    size_t capacity = 0;
+    if (owned_) std::memcpy(&capacity, data_ - sizeof(size_t), sizeof capacity);
+    char* target;
+    if (owned_ && newSize <= capacity) {
+        target = const_cast<char*>(data_);
+        std::memmove(target + from + encoded, data_ + to, size_ - to);
+    } else {
+        size_t grown = std::max({newSize, 2 * capacity, size_t(32)});
+        char* block = new char[sizeof(size_t) + grown];
+        std::memcpy(block, &grown, sizeof grown);
+        target = block + sizeof(size_t);
+        if (from) std::memcpy(target, data_, from);
+        if (size_ > to) std::memcpy(target + from + encoded, data_ + to, size_ - to);
+        uint32_t count = count_;
+        Free();
+        count_ = count;
+        data_ = target;
+        owned_ = true;
+    }
+    if (line) {
+        char* at = xmlline::WriteLength(target + from, inserted.size());
+        if (!inserted.empty()) std::memcpy(at, inserted.data(), inserted.size());
+    }
+    size_ = newSize;
+    count_ = static_cast<uint32_t>(static_cast<int64_t>(count_) + countChange);
+}
+
+std::string_view TxmlAttributes::Line(int index) const {
     if (index < 0 || index >= Count()) ThrowListIndex(index);
-    return lines_[static_cast<size_t>(index)];
+    return *Iterator(data_ + OffsetOf(index));
 }
 
 AnsiString TxmlAttributes::LineName(int index) const {
-    return AnsiString(NameOf(Line(index)));
+    return AnsiString(xmlname::LineName(Line(index)));
 }
 
 int TxmlAttributes::IndexOfName(std::string_view name) const {
-    for (size_t i = 0; i < lines_.size(); ++i)
-        if (xmlname::SameAttributeName(NameOf(lines_[i]), name)) return static_cast<int>(i);
+    int i = 0;
+    for (std::string_view line : *this) {
+        if (xmlname::SameAttributeName(xmlname::LineName(line), name)) return i;
+        ++i;
+    }
     return -1;
 }
 
-AnsiString TxmlAttributes::Value(std::string_view name) const {
-    int i = IndexOfName(name);
-    if (i < 0) return AnsiString();
-    const AnsiString& line = lines_[static_cast<size_t>(i)];
-    size_t eq = line.find('=');
-    return eq == AnsiString::npos ? AnsiString() : line.substr(eq + 1);
+std::string_view TxmlAttributes::ValueView(std::string_view name) const {
+    for (std::string_view line : *this) {
+        if (xmlname::SameAttributeName(xmlname::LineName(line), name)) return xmlname::LineValue(line);
+    }
+    return {};
 }
 
 void TxmlAttributes::SetValue(std::string_view name, std::string_view value) {
     int i = IndexOfName(name);
+    size_t from = i >= 0 ? OffsetOf(i) : size_;
+    size_t to = i >= 0 ? OffsetOf(i + 1) : size_;
     if (value.empty()) {
-        if (i >= 0) lines_.erase(lines_.begin() + i);
+        if (i >= 0) Splice(from, to, nullptr, -1);
         return;
     }
     AnsiString line;
     line.reserve(name.size() + 1 + value.size());
     line.append(name).append(1, '=').append(value);
-    if (i >= 0)
-        lines_[static_cast<size_t>(i)] = std::move(line);
-    else
-        lines_.push_back(std::move(line));
+    std::string_view view = line;
+    Splice(from, to, &view, i >= 0 ? 0 : 1);
 }
 
 AnsiString TxmlAttributes::Text() const {
     AnsiString out;
-    for (const AnsiString& line : lines_) out.append(line).append("\r\n");
+    out.reserve(size_ + 2 * count_);
+    for (std::string_view line : *this) out.append(line).append("\r\n");
     return out;
 }
 
 void TxmlAttributes::SetText(std::string_view text) {
-    lines_.clear();
+    Clear();
     size_t nul = text.find('\0');
     if (nul != std::string_view::npos) text = text.substr(0, nul);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find_first_of("\r\n", start);
         if (end == std::string_view::npos) {
-            lines_.emplace_back(text.substr(start));
+            Add(text.substr(start));
             break;
         }
-        lines_.emplace_back(text.substr(start, end - start));
+        Add(text.substr(start, end - start));
         start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
     }
 }
 
+void TxmlAttributes::Add(std::string_view line) { Splice(size_, size_, &line, 1); }
+
 void TxmlAttributes::Delete(int index) {
     if (index < 0 || index >= Count()) ThrowListIndex(index);
-    lines_.erase(lines_.begin() + index);
+    Splice(OffsetOf(index), OffsetOf(index + 1), nullptr, -1);
 }
 
 // ---- The node and its destruction --------------------------------------------------------------------
@@ -100,19 +178,34 @@ TxmlNode::TxmlNode(TxmlNode* parent) : Parent(parent) {
 }
 
 TxmlNode::~TxmlNode() {
-    // Iterative, so that a deeply nested file cannot exhaust the stack: children are unlinked from
-    // their node before the node itself goes. Nodes go in document order, the order a loaded file's
-    // nodes lie in memory.
-    std::vector<TxmlNode*> pending;
-    pending.swap(Children);
-    std::reverse(pending.begin(), pending.end());
-    while (!pending.empty()) {
-        TxmlNode* node = pending.back();
-        pending.pop_back();
-        pending.insert(pending.end(), node->Children.rbegin(), node->Children.rend());
-        node->Children.clear();
-        node->Parent = nullptr;
-        delete node;
+    if (Children.empty()) return;
+    // Iterative, so that a deeply nested file cannot exhaust the stack: each node goes after its
+    // children, unlinked from it first. The holds on a loaded file's storage go in one step.
+    struct Frame {
+        TxmlNode* node;
+        size_t next;  // index of the next child to release
+    };
+    std::vector<Frame> stack{{this, 0}};
+    TxmlNodeFreer freer;
+    for (;;) {
+        Frame& frame = stack.back();
+        if (frame.next < frame.node->Children.size()) {
+            TxmlNode* child = frame.node->Children[frame.next++];
+            child->Parent = nullptr;
+            if (!child->Children.empty()) {
+                stack.push_back({child, 0});
+                continue;
+            }
+            child->~TxmlNode();
+            freer.Free(child);
+            continue;
+        }
+        TxmlNode* done = frame.node;
+        stack.pop_back();
+        done->Children.clear();
+        if (done == this) return;  // its own members go with this destructor
+        done->~TxmlNode();
+        freer.Free(done);
     }
 }
 
@@ -320,7 +413,7 @@ void MoveNode(TxmlNode* node, TxmlNode* newParent) {
 }
 
 void ClearChildren(TxmlNode* node) {
-    std::vector<TxmlNode*> children;
+    TxmlChildList children;
     children.swap(node->Children);
     // The same lines as destroying each child in turn, appended in one go.
     if (traceEnabled.load(std::memory_order_relaxed) && !children.empty()) {

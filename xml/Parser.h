@@ -2,8 +2,8 @@
 // The XML document: the tolerant parser that builds a TxmlNode tree from a file. Including this header
 // gives the whole XML unit: the tree (Node.h), the writer (Writer.h) and the tree queries (Query.h).
 //
-// The parser reads byte by byte (through a buffer) and never rejects input: malformed XML gives the tree
-// the rules below lead to. The file's elements hang below a top node named "Root" that is not part of
+// The parser reads the whole input into memory, then looks at it byte by byte, and never rejects input:
+// malformed XML gives the tree the rules below lead to. The file's elements hang below a top node named "Root" that is not part of
 // the file. Bytes pass through unchanged; an encoding named in a declaration is ignored.
 //
 // What is read:
@@ -48,18 +48,19 @@ public:
 
     // When the file exists: opens it for reading (others may read and write it meanwhile), reads it with
     // LoadFromStream and closes it. A missing file does nothing. A file that exists but cannot be opened
-    // or read throws EInOutError; after a read error in the middle the parser holds an empty tree, never
-    // the part read so far.
+    // or read throws EInOutError and leaves the tree as it was: a file cut short by a failing disk never
+    // passes for a shorter one.
     void LoadFromFile(const AnsiString& fileName);
     // Destroys the current top node (its trace line is written), makes a new "Root" and builds the tree
-    // from the stream's bytes up to its end. A failing read (the stream goes bad) throws EInOutError and
-    // leaves an empty tree.
+    // from the stream's bytes up to its end. A failing read (the stream goes bad) throws EInOutError before
+    // anything changes.
     void LoadFromStream(std::istream& stream);
     // As LoadFromStream over the bytes of text.
     void LoadFromString(std::string_view text);
 
 private:
-    class Reader;
+    // Replaces the tree by the one read from the bytes.
+    void LoadBytes(const char* data, size_t size);
     TxmlNode* root_;
 };
 

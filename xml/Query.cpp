@@ -32,11 +32,6 @@ namespace {
 
 bool SameHotkeyFree(std::string_view a, std::string_view b) { return HotkeyCompareText(a, b) == 0; }
 
-std::string_view ValueOf(std::string_view line) {
-    size_t eq = line.find('=');
-    return eq == std::string_view::npos ? std::string_view() : line.substr(eq + 1);
-}
-
 bool AttributesContain(const TxmlNode* node, const TxmlAttributes& lines) {
     for (int i = 0; i < lines.Count(); ++i) {
         AnsiString name = lines.LineName(i);
@@ -156,10 +151,10 @@ namespace {
 
 bool AttributesMatch(const TxmlNode* s, const TxmlNode* c, std::string_view key) {
     if (!key.empty()) return SameHotkeyFree(s->Attributes.Value(key), c->Attributes.Value(key));
-    const auto& lines = s->Attributes.Lines();
-    if (lines.size() != c->Attributes.Lines().size()) return false;
-    for (size_t i = 0; i < lines.size(); ++i)
-        if (!SameHotkeyFree(ValueOf(lines[i]), c->Attributes.Value(s->Attributes.LineName(int(i))))) return false;
+    if (s->Attributes.Count() != c->Attributes.Count()) return false;
+    for (std::string_view line : s->Attributes) {
+        if (!SameHotkeyFree(xmlname::LineValue(line), c->Attributes.ValueView(xmlname::LineName(line)))) return false;
+    }
     return true;
 }
 

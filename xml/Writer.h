@@ -26,8 +26,8 @@
 
 #include "xml/Node.h"
 
-// Builds all lines in memory, then writes them to the stream in one go. A failing write throws
-// EInOutError ("Stream write error").
+// Writes the lines to the stream through a buffer, in large pieces. A failing write throws EInOutError
+// ("Stream write error"); what was written before stays in the stream.
 void SaveXmlStream(const TxmlNode* container, std::ostream& stream, std::string_view encoding = {});
 // The bytes SaveXmlStream writes.
 AnsiString SaveXmlString(const TxmlNode* container, std::string_view encoding = {});

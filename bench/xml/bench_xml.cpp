@@ -2,6 +2,8 @@
 // and libxml2, on generated settings-like documents of 1, 10 and 100 MB, with ratios.
 //   bench_xml [SIZE_MB...]     default: 1 10 100
 #include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,55 +18,20 @@
 #include <pugixml.hpp>
 #include <tinyxml2.h>
 
+#include "bench/xml/settings_document.h"
 #include "xml/Parser.h"
 
 namespace {
-
-// A settings store as the XML-INI store keeps it: keys with named values, some nesting, text, a few
-// entities and non-ASCII bytes.
-std::string MakeDocument(size_t bytes, size_t& elements) {
-    std::string doc = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<!-- created by Velmora XML package -->\r\n  <Settings>\r\n";
-    elements = 1;
-    unsigned seed = 12345;
-    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
-    for (size_t key = 0; doc.size() < bytes; ++key) {
-        doc += "    <Key Name=\"Section" + std::to_string(key) + "\" Kind=\"" + std::to_string(next() % 7) + "\" >\r\n";
-        ++elements;
-        size_t values = 3 + next() % 8;
-        for (size_t v = 0; v < values; ++v) {
-            doc += "      <Value Name=\"Item" + std::to_string(v) + "\" Data=\"";
-            switch (next() % 4) {
-            case 0: doc += std::to_string(next()); break;
-            case 1: doc += "C:\\Program Files\\Velmora\\plug" + std::to_string(v) + ".dll"; break;
-            case 2: doc += "a &lt; b &amp; &quot;quoted&quot;"; break;
-            default: doc += "\xC0\xE1\xE2 caf\xE9 text"; break;
-            }
-            doc += "\" />\r\n";
-            ++elements;
-        }
-        if (key % 5 == 0) {
-            doc += "      <Note>Free text of the key &amp; more</Note>\r\n";
-            ++elements;
-        }
-        doc += "    </Key>\r\n";
-    }
-    doc += "  </Settings>\r\n";
-    return doc;
-}
 
 size_t HeapInUse() {
     struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
 }
 
-double Seconds(const std::function<void()>& run, int repeats) {
-    double best = 1e100;
-    for (int i = 0; i < repeats; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        run();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    }
-    return best;
+double SecondsOf(const std::function<void()>& run) {
+    auto start = std::chrono::steady_clock::now();
+    run();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 struct Result {
@@ -79,23 +46,38 @@ struct Peer {
     std::function<void()> free;
 };
 
-Result Measure(Peer& peer, const std::string& doc, size_t elements, int repeats) {
-    Result r;
-    double mb = double(doc.size()) / (1024 * 1024);
-    peer.load(doc);  // warm-up
-    peer.free();
-    r.loadMBs = mb / Seconds([&] {
+// One round of a peer, in a process forked for it: it inherits the document but not the heap that
+// another library left behind (a heap full of another's small free blocks makes the next large request
+// slow). A first load and save, not timed, bring in the memory that the timed ones reuse; then a load
+// with the free of its tree, the heap that a loaded tree keeps, and a save.
+Result MeasureRound(Peer& peer, const std::string& doc, size_t elements) {
+    Result result;
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return result;
+    pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        double mb = double(doc.size()) / (1024 * 1024);
         peer.load(doc);
+        peer.save();
         peer.free();
-    }, repeats);
-    size_t before = HeapInUse();
-    peer.load(doc);
-    r.bytesPerElement = double(HeapInUse() - before) / double(elements);
-    size_t written = 0;
-    r.saveMBs = mb / Seconds([&] { written = peer.save(); }, repeats);
-    (void)written;
-    peer.free();
-    return r;
+        result.loadMBs = mb / SecondsOf([&] {
+            peer.load(doc);
+            peer.free();
+        });
+        size_t before = HeapInUse();
+        peer.load(doc);
+        result.bytesPerElement = double(HeapInUse() - before) / double(elements);
+        result.saveMBs = mb / SecondsOf([&] { peer.save(); });
+        peer.free();
+        bool written = write(pipeEnds[1], &result, sizeof result) == static_cast<ssize_t>(sizeof result);
+        _exit(written ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    if (child < 0 || read(pipeEnds[0], &result, sizeof result) != static_cast<ssize_t>(sizeof result)) result = Result();
+    close(pipeEnds[0]);
+    if (child > 0) waitpid(child, nullptr, 0);
+    return result;
 }
 
 }  // namespace
@@ -161,13 +143,22 @@ int main(int argc, char** argv) {
     bool goalsMet = true;
     for (size_t mb : sizes) {
         size_t elements = 0;
-        std::string doc = MakeDocument(mb * 1024 * 1024, elements);
+        std::string doc = MakeSettingsDocument(mb * 1024 * 1024, elements);
         int repeats = mb <= 1 ? 15 : mb <= 10 ? 5 : 2;
-        std::vector<Result> results;
-        for (Peer& peer : peers) {
-            results.push_back(Measure(peer, doc, elements, repeats));
-            const Result& r = results.back();
-            std::printf("%-8s %-14s %10.1f %10.1f %12.1f\n", (std::to_string(mb) + " MB").c_str(), peer.name, r.loadMBs,
+        // Rounds in turn, so that a busy moment of the machine falls on every library alike; the best
+        // speeds of all rounds count.
+        std::vector<Result> results(peers.size());
+        for (int round = 0; round < repeats; ++round) {
+            for (size_t i = 0; i < peers.size(); ++i) {
+                Result r = MeasureRound(peers[i], doc, elements);
+                results[i].loadMBs = std::max(results[i].loadMBs, r.loadMBs);
+                results[i].saveMBs = std::max(results[i].saveMBs, r.saveMBs);
+                results[i].bytesPerElement = r.bytesPerElement;
+            }
+        }
+        for (size_t i = 0; i < peers.size(); ++i) {
+            const Result& r = results[i];
+            std::printf("%-8s %-14s %10.1f %10.1f %12.1f\n", (std::to_string(mb) + " MB").c_str(), peers[i].name, r.loadMBs,
                         r.saveMBs, r.bytesPerElement);
         }
         const Result& u = results[0];
@@ -176,11 +167,11 @@ int main(int argc, char** argv) {
             std::printf("%s load %.2f save %.2f mem %.2f;  ", peers[i].name, u.loadMBs / results[i].loadMBs,
                         u.saveMBs / results[i].saveMBs, u.bytesPerElement / results[i].bytesPerElement);
         std::printf("\n");
-        bool loadVsTiny = u.loadMBs >= results[2].loadMBs, loadVsPugi = u.loadMBs >= 0.5 * results[1].loadMBs;
-        bool saveVsTiny = u.saveMBs >= results[2].saveMBs;
-        std::printf("%-8s goals: load >= tinyxml2 %s, load >= pugixml/2 %s, save >= tinyxml2 %s\n\n", "",
-                    loadVsTiny ? "met" : "MISSED", loadVsPugi ? "met" : "MISSED", saveVsTiny ? "met" : "MISSED");
-        goalsMet = goalsMet && loadVsTiny && loadVsPugi && saveVsTiny;
+        bool load = u.loadMBs >= 0.5 * results[1].loadMBs, save = u.saveMBs >= 0.8 * results[1].saveMBs;
+        bool memory = u.bytesPerElement <= results[1].bytesPerElement;
+        std::printf("%-8s goals: load >= 0.5 x pugixml %s, save >= 0.8 x pugixml %s, bytes/elem <= pugixml %s\n\n", "",
+                    load ? "met" : "MISSED", save ? "met" : "MISSED", memory ? "met" : "MISSED");
+        goalsMet = goalsMet && load && save && memory;
     }
     std::printf("%s\n", goalsMet ? "all goals met" : "some goals missed");
     return goalsMet ? 0 : 1;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
+#include <vector>
 
 #include "xml/Parser.h"
 
@@ -38,19 +40,42 @@ bool RoundTrips(const TxmlNode* node) {
     for (const TxmlNode* child : node->Children) {
         if (WritesNoLine(child)) continue;
         if (child->IsComment && child->Children.empty() && !child->Value.empty()) {
-            if (child->Value.find("-->") != AnsiString::npos) return false;
+            if (child->Value.View().find("-->") != std::string_view::npos) return false;
             continue;
         }
         if (child->IsComment) return false;
         if (!PlainName(child->Name, true)) return false;
-        if (!Trimmed(child->Value) || child->Value.find('\0') != AnsiString::npos) return false;
-        for (const AnsiString& line : child->Attributes.Lines()) {
+        if (!Trimmed(child->Value) || child->Value.View().find('\0') != std::string_view::npos) return false;
+        for (std::string_view line : child->Attributes) {
             size_t eq = line.find('=');
-            if (eq == AnsiString::npos || !PlainName(std::string_view(line).substr(0, eq), false)) return false;
+            if (eq == std::string_view::npos || !PlainName(line.substr(0, eq), false)) return false;
         }
         if (!RoundTrips(child)) return false;
     }
     return true;
+}
+
+// Changes the attribute lines of a loaded node, which lie in the tree's storage until the first change,
+// the same way as a plain list of lines, driven by the input's bytes; the two must agree throughout.
+void ChangeLinesLikeAList(TxmlAttributes& lines, std::string_view input) {
+    std::vector<AnsiString> model = lines.Lines();
+    for (size_t i = 0; i + 1 < input.size() && i < 64; i += 2) {
+        unsigned char op = static_cast<unsigned char>(input[i]), arg = static_cast<unsigned char>(input[i + 1]);
+        if (op % 3 == 0 && !model.empty()) {
+            size_t at = arg % model.size();
+            lines.Add(lines.Line(static_cast<int>(at)));  // a line of the list itself
+            model.push_back(model[at]);
+        } else if (op % 3 == 1 && !model.empty()) {
+            size_t at = arg % model.size();
+            lines.Delete(static_cast<int>(at));
+            model.erase(model.begin() + static_cast<long>(at));
+        } else {
+            AnsiString line(input.substr(i, arg % 32));
+            lines.Add(line);
+            model.push_back(line);
+        }
+        if (lines.Lines() != model || lines.Count() != static_cast<int>(model.size())) std::abort();
+    }
 }
 
 }  // namespace
@@ -90,6 +115,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         MergeTree(top, reloaded.Get(), size % 3 ? "" : "Name");
         (void)FindChildByAttributes(top, first->Name, first->Attributes.Text());
         (void)ReadSetAttribute(first, "a", "x,y;z", 7);
+        ChangeLinesLikeAList(first->Attributes, input);
+        first->Name = first->Name.str();  // a name of the storage given a block of its own
+        if (!CheckTree(top)) std::abort();
     }
     return 0;
 }

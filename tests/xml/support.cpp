@@ -87,6 +87,25 @@ std::string ChildNames(const TxmlNode* node) {
     return out;
 }
 
+std::string Shape(const TxmlNode* node) {
+    std::string out = node->IsComment ? "!" : "";
+    out += node->Name;
+    const char* separator = "{";
+    for (std::string_view line : node->Attributes) {
+        out.append(separator).append(line);
+        separator = "|";
+    }
+    if (!node->Attributes.Empty()) out += "}";
+    if (!node->Value.empty()) out += "=\"" + node->Value + "\"";
+    separator = "(";
+    for (const TxmlNode* child : node->Children) {
+        out.append(separator).append(Shape(child));
+        separator = ",";
+    }
+    if (!node->Children.empty()) out += ")";
+    return out;
+}
+
 namespace {
 
 // The whole program keeps the trace off unless a test captures it.

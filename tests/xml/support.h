@@ -54,4 +54,8 @@ inline TxmlTree Load(std::string_view text) { return TxmlTree(LoadXmlString(text
 // Children names of node, joined by ",".
 std::string ChildNames(const TxmlNode* node);
 
+// The whole subtree on one line: "!" for a comment, the name, {the attribute lines apart by "|"},
+// ="the value", (the children apart by ","). <a x="1">t<b/></a> below "Root" gives Root(a{x=1}="t"(b)).
+std::string Shape(const TxmlNode* node);
+
 }  // namespace xmltest

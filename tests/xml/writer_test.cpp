@@ -92,7 +92,11 @@ TEST(WriterLines, NodesThatWriteNothingAndOddTrees) {
     AddNamedChild(header, "WithIt");
     TxmlNode* nameless = AddChild(top.Get());
     SetAttribute(nameless, "a", "1");
-    EXPECT_EQ(SaveXmlString(top.Get()), kHead + "  < a=\"1\" />\r\n");
+    AddChild(top.Get())->Value = "v";
+    // A parent whose start line trims to "< />" loses that line only.
+    TxmlNode* slash = AddNamedChild(top.Get(), " /");
+    AddNamedChild(slash, "in");
+    EXPECT_EQ(SaveXmlString(top.Get()), kHead + "  < a=\"1\" />\r\n  <>v</>\r\n    <in />\r\n  </ />\r\n");
 }
 
 TEST(WriterRoundTrip, SaveLoadSaveGivesTheSameBytes) {
@@ -119,6 +123,22 @@ TEST(WriterRoundTrip, OuterBlanksAndLineBreaksAreWhereRoundTripsEnd) {
     TxmlTree back = Load(SaveXmlString(top.Get()));
     EXPECT_EQ(FindChild(back.Get(), "a")->Value, "padded");
     EXPECT_EQ(GetAttribute(FindChild(back.Get(), "b"), "v"), "two  lines");
+}
+
+TEST(WriterStream, LongDocumentsAndLinesWriteAsTheString) {
+    TxmlTree top = Container();
+    for (int i = 0; i < 3000; ++i) SetAttribute(AddNamedChild(top.Get(), "Item"), "n", std::to_string(i) + "<&>");
+    SetAttribute(AddNamedChild(top.Get(), "Huge"), "v", std::string(100000, '"'));  // past the writer's buffer
+    std::ostringstream stream;
+    SaveXmlStream(top.Get(), stream);
+    AnsiString text = SaveXmlString(top.Get());
+    EXPECT_EQ(stream.str(), text);
+    // Item lines of 30 bytes besides their digits (10890 of them), and the 600017 bytes of Huge's line.
+    EXPECT_EQ(text.size(), kHead.size() + 3000 * 30 + 10890 + 600017);
+    TxmlTree back = Load(text);
+    ASSERT_EQ(GetChildCount(back.Get()), 3002);  // the header comment, the items and Huge
+    EXPECT_EQ(GetAttribute(back->Children[2000], "N"), "1999<&>");
+    EXPECT_EQ(GetAttribute(back->Children[3001], "v"), std::string(100000, '"'));
 }
 
 TEST(WriterStream, FailingStreamThrowsWriteError) {
