@@ -33,21 +33,21 @@ else
 fi
 
 failures=0
-check() {  # name, expected text, command...
-  local name=$1 expected=$2; shift 2
-  local output
-  output=$("$@" 2>&1)
-  if grep -qF -- "$expected" <<<"$output"; then
-    echo "ok: $name"
+# check NAME EXPECTED ARGS...: httpget ARGS prints EXPECTED; EXPECTED "!" means httpget must fail.
+check() {
+  local name=$1 expected=$2 output status
+  shift 2
+  output=$(httpget --timeout 5000 "$@" 2>&1); status=$?
+  if [ "$expected" = "!" ]; then
+    [ $status -ne 0 ] && echo "ok: $name" && return
+    echo "FAIL: $name: succeeded"
   else
+    grep -qF -- "$expected" <<<"$output" && echo "ok: $name" && return
     echo "FAIL: $name: expected '$expected' in:"; echo "$output" | head -20
-    failures=$((failures + 1))
   fi
+  failures=$((failures + 1))
 }
-check_fails() {  # name, command...
-  local name=$1; shift
-  if "$@" >/dev/null 2>&1; then echo "FAIL: $name: succeeded"; failures=$((failures + 1)); else echo "ok: $name"; fi
-}
+hello="hello through the wire"
 
 # The origin server.
 mkdir -p "$work/www"
@@ -59,12 +59,12 @@ wait_port "$web" || exit 1
 url="http://127.0.0.1:$web/greeting.txt"
 
 # Whether a peer on loopback can be reached at all from this target.
-if ! httpget --timeout 5000 "$url" >/dev/null 2>&1; then
-  if [ "$UF_TARGET" = windows ]; then echo "skip: loopback not reachable from Wine"; exit 77; fi
+if [ "$UF_TARGET" = windows ] && ! httpget --timeout 5000 "$url" >/dev/null 2>&1; then
+  echo "skip: loopback not reachable from Wine"; exit 77
 fi
-check "direct" "hello through the wire" httpget --timeout 5000 "$url"
-check "direct status" "status: 200 OK" httpget --timeout 5000 "$url"
-check "FetchText" "hello through the wire" httpget --fetch --timeout 5000 "$url"
+check "direct" "$hello" "$url"
+check "direct status" "status: 200 OK" "$url"
+check "FetchText" "$hello" --fetch "$url"
 
 # SOCKS 5 without and with user/password (RFC 1929).
 socks=$(free_port)
@@ -74,15 +74,11 @@ socks_auth=$(free_port)
 microsocks -i 127.0.0.1 -p "$socks_auth" -u alice -P 'pa ss' >"$work/socks_auth.log" 2>&1 &
 pids+=($!)
 wait_port "$socks" && wait_port "$socks_auth" || exit 1
-check "socks5" "hello through the wire" httpget --timeout 5000 --socks "127.0.0.1:$socks" "$url"
-check "socks5 by name" "hello through the wire" \
-  httpget --timeout 5000 --socks "127.0.0.1:$socks" "http://localhost:$web/greeting.txt"
-check "socks5 user/password" "hello through the wire" \
-  httpget --timeout 5000 --socks "127.0.0.1:$socks_auth" --socks-user alice --socks-password 'pa ss' "$url"
-check_fails "socks5 wrong password" \
-  httpget --timeout 5000 --socks "127.0.0.1:$socks_auth" --socks-user alice --socks-password wrong "$url"
-check_fails "socks5 without user where one is required" \
-  httpget --timeout 5000 --socks "127.0.0.1:$socks_auth" "$url"
+check "socks5" "$hello" --socks "127.0.0.1:$socks" "$url"
+check "socks5 by name" "$hello" --socks "127.0.0.1:$socks" "http://localhost:$web/greeting.txt"
+check "socks5 user/password" "$hello" --socks "127.0.0.1:$socks_auth" --socks-user alice --socks-password 'pa ss' "$url"
+check "socks5 wrong password" ! --socks "127.0.0.1:$socks_auth" --socks-user alice --socks-password wrong "$url"
+check "socks5 without user where one is required" ! --socks "127.0.0.1:$socks_auth" "$url"
 
 # tinyproxy, open and with Basic authentication; no ConnectPort lines, so CONNECT reaches any port.
 proxy_config() {  # port, extra lines
@@ -109,15 +105,12 @@ proxy_config "$proxy_auth" "BasicAuth bob secret" >"$work/tinyproxy-auth.conf"
 tinyproxy -d -c "$work/tinyproxy-auth.conf" >"$work/tinyproxy-auth.out" 2>&1 &
 pids+=($!)
 wait_port "$proxy" && wait_port "$proxy_auth" || { cat "$work"/tinyproxy*.out; exit 1; }
-check "http proxy" "hello through the wire" httpget --timeout 5000 --proxy "127.0.0.1:$proxy" "$url"
-check "http proxy with Basic" "hello through the wire" \
-  httpget --timeout 5000 --proxy "127.0.0.1:$proxy_auth" --proxy-user bob --proxy-password secret "$url"
-check "http proxy refuses without credentials" "status: 407" \
-  httpget --timeout 5000 --proxy "127.0.0.1:$proxy_auth" "$url"
-check "CONNECT tunnel" "hello through the wire" httpget --timeout 5000 --tunnel "127.0.0.1:$proxy" "$url"
-check "CONNECT tunnel with Basic" "hello through the wire" \
-  httpget --timeout 5000 --tunnel "127.0.0.1:$proxy_auth" --proxy-user bob --proxy-password secret "$url"
-check_fails "CONNECT tunnel refused" httpget --timeout 5000 --tunnel "127.0.0.1:$proxy_auth" "$url"
+check "http proxy" "$hello" --proxy "127.0.0.1:$proxy" "$url"
+check "http proxy with Basic" "$hello" --proxy "127.0.0.1:$proxy_auth" --proxy-user bob --proxy-password secret "$url"
+check "http proxy refuses without credentials" "status: 407" --proxy "127.0.0.1:$proxy_auth" "$url"
+check "CONNECT tunnel" "$hello" --tunnel "127.0.0.1:$proxy" "$url"
+check "CONNECT tunnel with Basic" "$hello" --tunnel "127.0.0.1:$proxy_auth" --proxy-user bob --proxy-password secret "$url"
+check "CONNECT tunnel refused" ! --tunnel "127.0.0.1:$proxy_auth" "$url"
 
 # HTTPS: the tunnel carries TLS to a TLS server, where the target has a TLS library to load.
 if [ "$UF_TARGET" = linux ] && command -v openssl >/dev/null; then
@@ -136,12 +129,10 @@ server.serve_forever()
 PY
   pids+=($!)
   wait_port "$tls" || exit 1
-  check "https direct" "hello through the wire" \
-    httpget --timeout 5000 --ca "$work/cert.pem" "https://127.0.0.1:$tls/greeting.txt"
-  check "https refuses a server the system does not trust" "failed: 10091" \
-    httpget --timeout 5000 "https://127.0.0.1:$tls/greeting.txt"
-  check "https through the CONNECT tunnel" "hello through the wire" \
-    httpget --timeout 5000 --ca "$work/cert.pem" --proxy "127.0.0.1:$proxy" "https://127.0.0.1:$tls/greeting.txt"
+  check "https direct" "$hello" --ca "$work/cert.pem" "https://127.0.0.1:$tls/greeting.txt"
+  check "https refuses a server the system does not trust" "failed: 10091" "https://127.0.0.1:$tls/greeting.txt"
+  check "https through the CONNECT tunnel" "$hello" --ca "$work/cert.pem" --proxy "127.0.0.1:$proxy" \
+    "https://127.0.0.1:$tls/greeting.txt"
 fi
 
 [ "$failures" -eq 0 ] || { echo "$failures failed"; exit 1; }

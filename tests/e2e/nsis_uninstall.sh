@@ -9,14 +9,9 @@ target=${UF_TARGET:?} build=${UF_BUILD:?} source=${UF_SOURCE:?}
 [ "$target" = windows ] || { echo "skipped: the installer is a Windows program"; exit 77; }
 . "$source/tests/e2e/lib/session.bash"
 require "$(stat_missing)"
-require "$(wine_missing makensis)"
-program=$build/bin/UninstallFeedback.exe
-[ -f "$program" ] || { echo "FAILED: $program is not built"; exit 1; }
-
+e2e_program makensis
 e2e_folder nsis-e2e
-
-printf 'UNINSTALL_STATS_DATA=%s\n' "$tmp/stats" >"$tmp/stats.conf"
-start_stat_server "$tmp/stats.conf" || { echo "FAILED: the statistics server did not start"; exit 1; }
+start_collector
 
 # ---- The installer ---------------------------------------------------------------------------------------
 makensis -V2 -DFEEDBACK_DIR="$build/bin" -DLANG_DIR="$source/lang" -DOUTFILE="$tmp/VelmoraSetup.exe" \
@@ -52,9 +47,9 @@ if [ -z "$window" ]; then
 else
   [ -f "$unix_folder/Velmora.txt" ] || fail "the files were removed before the dialog was answered"
   sleep 0.5
-  click_client "$window" 30 $((64 + 12 + 4 * 24))  # the fifth reason, "Too expensive"
+  click_reason "$window" 5  # "Too expensive"
   sleep 0.3
-  click_client "$window" 365 264                   # bnDelete
+  click_delete "$window"
 fi
 # The uninstaller closes itself when done; the feedback program and the uninstaller's copy in %TEMP% end.
 timeout 120 wineserver -w || fail "the uninstaller did not finish"

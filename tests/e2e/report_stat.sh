@@ -5,28 +5,20 @@
 # desktop's opener (a fake xdg-open / xdg-email first on PATH that records what it is given); on Linux,
 # when no opener can take the link, the terminal shows it.
 # Linux: the console dialog with its answers piped in. Windows: the real dialog under Wine on an X server,
-# driven with xdotool; ShellExecuteA hands the mailto: link to the host through winebrowser.
+# driven with xdotool and photographed to $UF_BUILD/screenshots/dialog.png; ShellExecuteA hands the mailto:
+# link to the host through winebrowser.
 set -uo pipefail
 target=${UF_TARGET:?} build=${UF_BUILD:?} source=${UF_SOURCE:?}
 
 . "$source/tests/e2e/lib/session.bash"
 require "$(stat_missing)"
-if [ "$target" = windows ]; then
-  prog=$build/bin/UninstallFeedback.exe
-  require "$(wine_missing)"
-else
-  prog=$build/bin/uninstall-feedback
-fi
-[ -f "$prog" ] || skip "$prog is not built"
-
+e2e_program import
 e2e_folder report-e2e
-
-# The collector's settings; the store-down case swaps in a database whose folder does not exist.
-settings=$tmp/stats.conf
-store_up() { printf 'UNINSTALL_STATS_DATA=%s\n' "$tmp/stats" >"$settings"; }
-store_down() { printf 'UNINSTALL_STATS_DATA=%s\nUNINSTALL_STATS_DSN=sqlite:%s\n' "$tmp/stats" "$tmp/missing/stats.sqlite" >"$settings"; }
-store_up
-start_stat_server "$settings" || { echo "FAILED: the statistics server did not start"; exit 1; }
+start_collector
+# The collector reads its settings at every request: the store-down case names a database whose folder
+# does not exist.
+store_up() { printf 'UNINSTALL_STATS_DATA=%s\n' "$tmp/stats" >"$tmp/stats.conf"; }
+store_down() { printf 'UNINSTALL_STATS_DSN=sqlite:%s\n' "$tmp/missing/stats.sqlite" >>"$tmp/stats.conf"; }
 [ "$(stat_report_count)" = 0 ] || { echo "FAILED: the collector's export does not answer"; cat "$tmp"/*.log; exit 1; }
 
 # A loopback port nobody listens on.
@@ -77,17 +69,20 @@ if [ "$target" = linux ]; then
   }
 else
   wine_session "$build" "$tmp/fakebin" || exit 1
-  # Wine says it is Windows XP, so the version facts reach the query as a known name.
+  # Wine says it is Windows XP, so the version facts reach the query as a known name; Wine draws the
+  # frame itself (there is no window manager), so the photograph shows the title bar.
   wine reg add 'HKCU\Software\Wine' /v Version /t REG_SZ /d winxp /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Quarnel\Velmora3' /v StartDate /t REG_BINARY /d "$start_hex" /f >/dev/null 2>&1 ||
     fail "wine reg add"
   os="Windows XP"
 
-  # run_dialog HOST ACTION FREE-TEXT: the Win32 dialog; ACTION is "button" (type the text into the
-  # focused edit, click Uninstall) or "close-N" (pick reason N with the mouse, close with Alt+F4).
+  # run_dialog HOST ACTION FREE-TEXT: the Win32 dialog; ACTION is "photo" (photograph the window first)
+  # or "button" (type the text into the focused edit, click Uninstall) or "close-N" (pick reason N with
+  # the mouse, close with Alt+F4).
   run_dialog() {
     UNINSTALL_STAT_HOST=$1 wine "$prog" My_Product >"$tmp/dialog.out" 2>&1 &
-    local pid=$! window
+    local pid=$! window status
     window=$(wait_for_window '^Uninstall$' $pid)
     if [ -z "$window" ]; then
       fail "the dialog did not appear"
@@ -96,27 +91,27 @@ else
       return
     fi
     sleep 0.5
+    [ "$2" = photo ] && sleep 1.5 && photograph "$window" "$build/screenshots/dialog.png"
     xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
     case $2 in
-      button)
+      button | photo)
         [ -n "$3" ] && xdotool type --delay 50 --window "$window" "$3"
         sleep 0.3
-        click_client "$window" 365 264  # the middle of bnDelete
+        click_delete "$window"
         ;;
       close-*)
-        # The reasons share the group's height; item N's button sits at its left edge.
-        local n=${2#close-}
-        click_client "$window" 30 $((64 + 12 + (n - 1) * 24))
+        click_reason "$window" "${2#close-}"
         sleep 0.3
         xdotool key --window "$window" alt+F4
         ;;
     esac
     if ! wait_for_exit $pid; then
       fail "the dialog did not close"
-      import -window root "$tmp/screen.png" 2>/dev/null && cp "$tmp/screen.png" "$build/report_stat-screen.png"
+      import -window root "$build/report_stat-screen.png" 2>/dev/null
       kill "$pid" 2>/dev/null
     fi
-    wait "$pid" 2>/dev/null
+    wait "$pid"; status=$?
+    [ $status -eq 0 ] || fail "the program ended with $status"
   }
 fi
 
@@ -153,7 +148,7 @@ if [ "$target" = linux ]; then
   run_dialog "127.0.0.1:$stat_port" 5 "typed but not sent"
   expect_stored "My Product|$os|3|4||English" 1
 else
-  run_dialog "127.0.0.1:$stat_port" button "a&b"
+  run_dialog "127.0.0.1:$stat_port" photo "a&b"
   expect_stored "My Product|$os|3|6|a&b|English" 1
 fi
 sleep 1
@@ -193,10 +188,4 @@ fi
 
 # The program's own traces stay in the test's folder.
 [ -e "$HOME/.local/state/XML_Log.txt" ] && fail "the trace file went to the user's state folder"
-
-if [ "$failures" -gt 0 ]; then
-  echo "--- dialog"; cat "$tmp/dialog.out"
-  echo "--- collector"; stat_reports; cat "$tmp/php-fpm.log" "$tmp/nginx-error.log" 2>/dev/null
-  exit 1
-fi
-echo "report_stat: all checks passed ($target)"
+e2e_end report_stat

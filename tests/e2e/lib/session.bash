@@ -24,6 +24,30 @@ e2e_folder() {
   trap e2e_cleanup EXIT
 }
 
+# e2e_program [TOOL...]: prog becomes this target's program (target and build from the caller); skips
+# where it is not built, or where Wine, xdotool or the TOOLs are missing for the Windows one.
+e2e_program() {
+  if [ "$target" = windows ]; then
+    prog=$build/bin/UninstallFeedback.exe
+    require "$(wine_missing "$@")"
+  else
+    prog=$build/bin/uninstall-feedback
+  fi
+  [ -f "$prog" ] || skip "$prog is not built"
+}
+
+# e2e_end NAME: after failures, shows the dialog's output and the collector's logs and exits 1; else
+# says that NAME passed.
+e2e_end() {
+  if [ "$failures" -gt 0 ]; then
+    echo "--- dialog"; cat "$tmp/dialog.out" 2>/dev/null
+    echo "--- collector"; [ -z "$stat_port" ] || stat_reports
+    cat "$tmp/nginx-access.log" "$tmp/nginx-error.log" "$tmp/php-fpm.log" 2>/dev/null
+    exit 1
+  fi
+  echo "$1: all checks passed ($target)"
+}
+
 # ---- The statistics collector ------------------------------------------------------------------------
 
 stat_listening() { ss -Hltn "sport = :$1" | grep -q .; }
@@ -112,6 +136,13 @@ CONF
   done
   cat "$tmp/php-fpm.log"
   return 1
+}
+
+# start_collector: the collector storing in $tmp/stats, its settings in $tmp/stats.conf; ends the script
+# when it cannot start.
+start_collector() {
+  printf 'UNINSTALL_STATS_DATA=%s\n' "$tmp/stats" >"$tmp/stats.conf"
+  start_stat_server "$tmp/stats.conf" || { echo "FAILED: the statistics server did not start"; exit 1; }
 }
 
 # stat_reports: the stored reports as the export gives them (CSV, header first), oldest first.
@@ -220,6 +251,11 @@ click_client() {
   top=$(( HEIGHT - 287 - border ))
   xdotool mousemove --sync $((X + border + $2)) $((Y + top + $3)) click 1
 }
+
+# click_reason WINDOW N, click_delete WINDOW: the dialog's Nth reason (the reasons share the group's
+# height; each button sits at its left edge) and its button bnDelete.
+click_reason() { click_client "$1" 30 $((64 + 12 + ($2 - 1) * 24)); }
+click_delete() { click_client "$1" 365 264; }
 
 # photograph WINDOW FILE: the window as a PNG (the whole screen when the window cannot be taken alone).
 photograph() {
