@@ -15,8 +15,8 @@ final class ResultsAccessTest extends TestCase
         $dir = sys_get_temp_dir() . '/uf-access-' . bin2hex(random_bytes(4));
         $server = TestServer::start(['UNINSTALL_STATS_DATA' => $dir, 'UNINSTALL_STATS_ADMIN_HASH' => password_hash(self::PASSWORD, PASSWORD_DEFAULT)]);
         try {
-            foreach (['%3Cb%3E%3Dcmd', 'Zu+teuer', 'Other%3A+%3Dsum(1)'] as $reason) {
-                $server->request('GET', "/stat/uninstall.php?days=2&prj=P%22%3E%3Cimg&os=O&reason=$reason");
+            foreach (['%3Cb%3E%3Dcmd', 'Zu+teuer', 'Other%3A+%3Dsum(1)'] as $i => $reason) {
+                $server->request('GET', "/stat/uninstall.php?days=2&prj=P%22%3E%3Cimg&os=" . ['O', '-O', '@O'][$i] . "&reason=$reason");
             }
             $this->walkThrough($server);
         } finally {
@@ -60,9 +60,10 @@ final class ResultsAccessTest extends TestCase
 
         $csv = array_map('str_getcsv', explode("\r\n", trim($server->request('GET', '/stat/export.php', $session)[2])));
         self::assertSame(['received_utc', 'product', 'os', 'days', 'reason_index', 'reason', 'free_text', 'language'], $csv[0]);
-        self::assertSame([['P">', '<b>=cmd', '', '', ''], ['P">', 'Zu teuer', '', '4', 'German'], ['P">', 'Other: =sum(1)', "'=sum(1)", '6', 'English']],
-            array_map(static fn (array $r): array => [substr($r[1], 0, 3), $r[5], $r[6], $r[4], $r[7]], array_slice($csv, 1)));
+        self::assertSame([['P">', 'O', '<b>=cmd', '', '', ''], ['P">', "'-O", 'Zu teuer', '', '4', 'German'], ['P">', "'@O", 'Other: =sum(1)', "'=sum(1)", '6', 'English']],
+            array_map(static fn (array $r): array => [substr($r[1], 0, 3), $r[2], $r[5], $r[6], $r[4], $r[7]], array_slice($csv, 1)));
 
+        self::assertSame(403, $server->request('POST', '/stat/logout.php', $session, ['csrf' => str_repeat('0', 64)])[0]);
         $logout = $server->request('POST', '/stat/logout.php', $session, ['csrf' => $csrf([0, [], $page])]);
         self::assertTrue($logout[0] === 303 && $redirectedToLogin('/stat/', $cookie($logout)));
     }
@@ -70,8 +71,8 @@ final class ResultsAccessTest extends TestCase
     public static function addresses(): array
     {
         return [
-            ['127.0.0.1', true], ['127.3.4.5', true], ['::1', true], ['::ffff:127.0.0.1', true],
-            ['10.0.0.1', false], ['192.168.1.2', false], ['::2', false], ['1270.0.0.1', false], ['', false],
+            ['127.0.0.1', true], ['127.3.4.5', true], ['::1', true], ['::ffff:127.0.0.1', true], ['10.0.0.1', false],
+            ['192.168.1.2', false], ['::2', false], ['1270.0.0.1', false], ['127.evil.example', false], ['', false],
         ];
     }
 
