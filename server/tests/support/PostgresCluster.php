@@ -7,7 +7,7 @@ namespace UninstallStats\Tests;
 // PostgreSQL refuses to run as root, so under root it runs as the postgres account.
 final class PostgresCluster
 {
-    private function __construct(private readonly string $bin, private readonly string $dir)
+    private function __construct(private readonly string $bin, public readonly string $dir)
     {
     }
 
@@ -36,11 +36,6 @@ final class PostgresCluster
     public static function attach(string $dir): self
     {
         return new self(self::binDir() ?? throw new \RuntimeException('PostgreSQL is not installed'), $dir);
-    }
-
-    public function dir(): string
-    {
-        return $this->dir;
     }
 
     public function dsn(): string

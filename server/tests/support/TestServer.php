@@ -35,13 +35,18 @@ final class TestServer
         proc_close($this->process);
     }
 
+    public function url(string $target): string
+    {
+        return "http://127.0.0.1:{$this->port}$target";
+    }
+
     /** @return array{0: int, 1: array<string, string>, 2: string} status, headers by lower-case name, body */
     public function request(string $method, string $target, string $cookie = '', array $form = []): array
     {
         $headers = array_merge($cookie === '' ? [] : ["Cookie: $cookie"], $form === [] ? [] : ['Content-Type: application/x-www-form-urlencoded']);
         $context = stream_context_create(['http' => ['method' => $method, 'header' => $headers, 'content' => http_build_query($form),
             'protocol_version' => 1.0, 'follow_location' => 0, 'ignore_errors' => true, 'timeout' => 30]]);
-        $body = (string) @file_get_contents("http://127.0.0.1:{$this->port}$target", false, $context);
+        $body = (string) @file_get_contents($this->url($target), false, $context);
         $parsed = [];
         foreach (array_slice($http_response_header ?? [], 1) as $line) {
             [$name, $value] = explode(':', $line, 2);
