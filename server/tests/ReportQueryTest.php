@@ -28,7 +28,6 @@ final class ReportQueryTest extends TestCase
             'days leading zero' => ["days=07&$ok", 'days'],
             'days over 2^31-1' => ["days=2147483648&$ok", 'days'],
             'days not a number' => ["days=3x&$ok", 'days'],
-            'days with blank' => ["days=+3&$ok", 'days'],
             'days empty' => ["days=&$ok", 'days'],
             'only the first counts' => ["prj=&prj=P&os=O&reason=R", 'prj'],
             'client order with days' => ['days=3&prj=My+Product&os=Windows+XP&reason=Other%3A+a%26b', [3, 'My Product', 'Windows XP', 'Other: a&b']],

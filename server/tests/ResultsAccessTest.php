@@ -10,23 +10,22 @@ final class ResultsAccessTest extends TestCase
 {
     private const PASSWORD = 'correct horse battery staple';
 
-    public function testLoginNeedsThePasswordAndTheFormsToken(): void
+    private string $dir = '';
+    private ?TestServer $server = null;
+
+    protected function tearDown(): void
     {
-        $dir = sys_get_temp_dir() . '/uf-access-' . bin2hex(random_bytes(4));
-        $server = TestServer::start(['UNINSTALL_STATS_DATA' => $dir, 'UNINSTALL_STATS_ADMIN_HASH' => password_hash(self::PASSWORD, PASSWORD_DEFAULT)]);
-        try {
-            foreach (['%3Cb%3E%3Dcmd', 'Zu+teuer', 'Other%3A+%3Dsum(1)'] as $i => $reason) {
-                $server->request('GET', "/stat/uninstall.php?days=2&prj=P%22%3E%3Cimg&os=" . ['O', '-O', '@O'][$i] . "&reason=$reason");
-            }
-            $this->walkThrough($server);
-        } finally {
-            $server->stop();
-            exec('rm -rf ' . escapeshellarg($dir));
-        }
+        $this->server?->stop();
+        exec('rm -rf ' . escapeshellarg($this->dir));
     }
 
-    private function walkThrough(TestServer $server): void
+    public function testLoginNeedsThePasswordAndTheFormsToken(): void
     {
+        $this->dir = sys_get_temp_dir() . '/uf-access-' . bin2hex(random_bytes(4));
+        $server = $this->server = TestServer::start(['UNINSTALL_STATS_DATA' => $this->dir, 'UNINSTALL_STATS_ADMIN_HASH' => password_hash(self::PASSWORD, PASSWORD_DEFAULT)]);
+        foreach (['%3Cb%3E%3Dcmd', 'Zu+teuer', 'Other%3A+%3Dsum(1)'] as $i => $reason) {
+            $server->request('GET', "/stat/uninstall.php?days=2&prj=P%22%3E%3Cimg&os=" . ['O', '-O', '@O'][$i] . "&reason=$reason");
+        }
         $cookie = static fn (array $reply): string => explode(';', $reply[1]['set-cookie'] ?? '')[0];
         $csrf = static fn (array $reply): string => preg_match('/name="csrf" value="(\w+)"/', $reply[2], $m) === 1 ? $m[1] : '';
         $redirectedToLogin = static function (string $page, string $session = '') use ($server): bool {
@@ -70,10 +69,8 @@ final class ResultsAccessTest extends TestCase
 
     public static function addresses(): array
     {
-        return [
-            ['127.0.0.1', true], ['127.3.4.5', true], ['::1', true], ['::ffff:127.0.0.1', true], ['10.0.0.1', false],
-            ['192.168.1.2', false], ['::2', false], ['1270.0.0.1', false], ['127.evil.example', false], ['', false],
-        ];
+        return [['127.0.0.1', true], ['127.3.4.5', true], ['::1', true], ['::ffff:127.0.0.1', true], ['10.0.0.1', false],
+            ['192.168.1.2', false], ['::2', false], ['1270.0.0.1', false], ['127.evil.example', false], ['', false]];
     }
 
     /** @dataProvider addresses */
