@@ -8,33 +8,26 @@ use UninstallStats\Tests\TestServer;
 // client from reading "OK" in its first line.
 final class EndpointHttpTest extends TestCase
 {
-    private string $dir = '';
-
-    protected function tearDown(): void
-    {
-        exec('rm -rf ' . escapeshellarg($this->dir));
-    }
-
     /** @return array{0: int, 1: array<string, string>, 2: string} the reply of a collector set up by a file as deployed */
     private function reply(string $settings, string $method, string $target): array
     {
-        mkdir($this->dir = sys_get_temp_dir() . '/uf-endpoint-' . bin2hex(random_bytes(4)));
-        file_put_contents("$this->dir/settings", "# as deployed\nUNINSTALL_STATS_DATA=$this->dir/data\n$settings\n");
-        $server = TestServer::start(['UNINSTALL_STATS_CONFIG' => "$this->dir/settings"]);
+        mkdir($dir = sys_get_temp_dir() . '/uf-endpoint-' . bin2hex(random_bytes(4)));
+        file_put_contents("$dir/settings", "# as deployed\nUNINSTALL_STATS_DATA=$dir/data\n$settings\n");
+        $server = TestServer::start(['UNINSTALL_STATS_CONFIG' => "$dir/settings"]);
         try {
             return $server->request($method, $target);
         } finally {
             $server->stop();
+            exec('rm -rf ' . escapeshellarg($dir));
         }
     }
 
     public static function answers(): array
     {
-        $hostile = '%3Cscript%3Ealert(1)%3C%2Fscript%3E';
         $ok = '/stat/uninstall.php?prj=P&os=O&reason=Unstable';
         return [
             'no query' => ['', 'GET', '/stat/uninstall.php', 400],
-            'hostile product not echoed' => ['', 'GET', "/stat/uninstall.php?prj=$hostile&os=O&reason=R&days=0", 400],
+            'hostile product not echoed' => ['', 'GET', "/stat/uninstall.php?prj=%3Cscript%3Ealert(1)%3C%2Fscript%3E&os=O&reason=R&days=0", 400],
             'POST' => ['', 'POST', $ok, 405],
             'the classes are not served' => ['', 'GET', '/src/Config.php', 404],
             'storage down: the database folder is missing' => ['UNINSTALL_STATS_DSN=sqlite:/nonexistent/folder/stats.sqlite', 'GET', $ok, 503],

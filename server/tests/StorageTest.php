@@ -9,7 +9,6 @@ use UninstallStats\Tests\{PostgresCluster, TestServer};
 final class StorageTest extends TestCase
 {
     private static ?PostgresCluster $cluster = null;
-    private static ?ReasonCatalog $catalog = null;
     private string $dir = '';
 
     public static function tearDownAfterClass(): void
@@ -43,8 +42,7 @@ final class StorageTest extends TestCase
 
     private static function add(ReportStore $store, string $query, int $at, string $client = 'c1', int $limit = 0): bool
     {
-        self::$catalog ??= ReasonCatalog::load(dirname(__DIR__, 2) . '/lang');
-        return $store->add(Report::fromQuery(ReportQuery::parse($query), self::$catalog, $client, $at), $limit);
+        return $store->add(Report::fromQuery(ReportQuery::parse($query), ReasonCatalog::load(dirname(__DIR__, 2) . '/lang'), $client, $at), $limit);
     }
 
     /** @dataProvider engines */
@@ -74,10 +72,8 @@ final class StorageTest extends TestCase
     {
         $store = new ReportStore(Database::open(Config::fromArray($this->settings($engine))));
         $t = 1_700_000_000;
-        $outcomes = [];
-        foreach ([[$t - 60, 'a'], [$t - 30, 'a'], [$t, 'a'], [$t, 'a'], [$t, 'b']] as [$at, $client]) {
-            $outcomes[] = self::add($store, 'prj=P&os=O&reason=Unstable', $at, $client, 2);
-        }
+        $outcomes = array_map(static fn (array $report): bool => self::add($store, 'prj=P&os=O&reason=Unstable', $report[0], $report[1], 2),
+            [[$t - 60, 'a'], [$t - 30, 'a'], [$t, 'a'], [$t, 'a'], [$t, 'b']]);
         // At $t the report of 60 s before no longer counts; a third within one minute is refused; b has its own.
         self::assertSame([true, true, true, false, true], $outcomes);
         self::assertTrue(self::add($store, 'prj=P&os=O&reason=Unstable', $t, 'a', 0), 'a limit of 0 is no limit');

@@ -8,8 +8,7 @@ failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
 browser=$(command -v chromium || command -v chromium-browser) || { echo "skipped: chromium is not installed"; exit 77; }
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/uf-results-page.XXXXXX")
-server_pid=
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/uf-results-page.XXXXXX") server_pid=
 trap '[ -n "$server_pid" ] && kill $server_pid 2>/dev/null && wait $server_pid 2>/dev/null; rm -rf "$tmp"' EXIT
 
 php "$source/server/tests/support/seed.php" "$tmp/stats" >"$tmp/expected" || { echo "FAILED: no sample data"; exit 1; }

@@ -56,10 +56,9 @@ final class PostgresCluster
         if (posix_geteuid() === 0) {
             $command = ['runuser', '-u', 'postgres', '--', ...$command];
         }
-        $process = proc_open($command, [0 => ['file', '/dev/null', 'r'], 1 => ['pipe', 'w'], 2 => ['redirect', 1]], $pipes, $this->dir);
-        $output = stream_get_contents($pipes[1]);
-        if (proc_close($process) !== 0) {
-            throw new \RuntimeException(implode(' ', $command) . " failed:\n$output\n" . @file_get_contents("{$this->dir}/server.log"));
+        exec('cd ' . escapeshellarg($this->dir) . ' && ' . implode(' ', array_map('escapeshellarg', $command)) . ' </dev/null 2>&1', $output, $status);
+        if ($status !== 0) {
+            throw new \RuntimeException(implode(' ', $command) . " failed:\n" . implode("\n", $output) . "\n" . @file_get_contents("{$this->dir}/server.log"));
         }
     }
 }
