@@ -9,7 +9,7 @@ use UninstallStats\Tests\PostgresCluster;
 
 if (($argv[1] ?? '') === 'start') {
     $cluster = PostgresCluster::start();
-    echo $cluster->dir(), "\t", $cluster->dsn(), "\n";
+    echo $cluster->dir, "\t", $cluster->dsn(), "\n";
 } elseif (($argv[1] ?? '') === 'stop' && isset($argv[2])) {
     PostgresCluster::attach($argv[2])->stop();
 } else {

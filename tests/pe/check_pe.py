@@ -4,15 +4,12 @@
     check_pe.py --version 1.0.0 --machine i686|x86_64 EXE...      a build's programs
     check_pe.py --version 1.0.0 --release ZIP                       the release archive
 
-Every program: a GUI program for the named machine, its manifest (asInvoker, common controls 6, per-monitor
-DPI awareness with the older forms, supportedOS Vista to 10/11, no UTF-8 code page), its version resource
-(Quarnel, Velmora, file and product version, original file name), an icon, and none of the DLLs that only
-closing the dialog needs among the imports loaded at start. The release archive besides: stripped programs
-of at most 1.5 MB for both machines, the language files, the README and SHA-256 sums that match.
+Every program: GUI, the machine, the manifest, the version resource, an icon, and no DLL that only closing
+the dialog needs among the imports loaded at start. The release: stripped programs of at most 1.5 MB for
+both machines, the language files, the README and SHA-256 sums that match.
 """
 import argparse
 import hashlib
-import io
 import os
 import sys
 import xml.etree.ElementTree as ET
@@ -22,13 +19,9 @@ import pefile
 
 MACHINES = {"i686": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
             "x86_64": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]}
-SUPPORTED_OS = {
-    "{e2011457-1546-43c5-a5fe-008deee3d3f0}",  # Vista
-    "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  # 7
-    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  # 8
-    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  # 8.1
-    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  # 10 and 11
-}
+SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}  # Vista, 7, 8, 8.1, 10 and 11
 # Loaded when the dialog closes or an interface call fails, not before its window shows.
 LOADED_ON_DEMAND = {"ws2_32.dll", "wsock32.dll", "shell32.dll", "version.dll", "ole32.dll", "oleaut32.dll"}
 MAX_RELEASE_SIZE = 1_500_000
@@ -43,15 +36,10 @@ def check(condition, what):
 
 def resources(pe, type_name):
     """Data of every resource of the type, in directory order."""
-    found = []
     directory = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
-    for kind in directory.entries if directory else []:
-        if kind.id != pefile.RESOURCE_TYPE[type_name]:
-            continue
-        for name in kind.directory.entries:
-            for language in name.directory.entries:
-                found.append(pe.get_data(language.data.struct.OffsetToData, language.data.struct.Size))
-    return found
+    return [pe.get_data(language.data.struct.OffsetToData, language.data.struct.Size)
+            for kind in (directory.entries if directory else []) if kind.id == pefile.RESOURCE_TYPE[type_name]
+            for name in kind.directory.entries for language in name.directory.entries]
 
 
 def check_manifest(label, pe):
@@ -59,28 +47,22 @@ def check_manifest(label, pe):
     check(len(manifests) == 1, f"{label}: {len(manifests)} manifests instead of one")
     if not manifests:
         return
-    root = ET.fromstring(manifests[0])
-    def texts(tag):
-        return [e for e in root.iter() if e.tag.rsplit("}", 1)[-1] == tag]
-    levels = [e.get("level") for e in texts("requestedExecutionLevel")]
+    elements = list(ET.fromstring(manifests[0]).iter())
+    tagged = lambda tag: [e for e in elements if e.tag.rsplit("}", 1)[-1] == tag]  # noqa: E731
+    levels = [e.get("level") for e in tagged("requestedExecutionLevel")]
     check(levels == ["asInvoker"], f"{label}: execution level {levels}")
-    controls = [e.get("version") for e in texts("assemblyIdentity")
-                if e.get("name") == "Microsoft.Windows.Common-Controls"]
+    controls = [e.get("version") for e in tagged("assemblyIdentity") if e.get("name") == "Microsoft.Windows.Common-Controls"]
     check(controls == ["6.0.0.0"], f"{label}: common controls {controls}")
-    awareness = [e.text for e in texts("dpiAwareness")]
-    check(awareness and awareness[0].replace(" ", "").split(",")[0] == "PerMonitorV2",
-          f"{label}: dpiAwareness {awareness}")
-    check([e.text for e in texts("dpiAware")] == ["true/pm"], f"{label}: no dpiAware true/pm fallback")
-    check({e.get("Id") for e in texts("supportedOS")} == SUPPORTED_OS, f"{label}: supportedOS entries")
-    check(not texts("activeCodePage"), f"{label}: the process code page is switched")
+    awareness = [e.text for e in tagged("dpiAwareness")]
+    check(awareness and awareness[0].replace(" ", "").split(",")[0] == "PerMonitorV2", f"{label}: dpiAwareness {awareness}")
+    check([e.text for e in tagged("dpiAware")] == ["true/pm"], f"{label}: no dpiAware true/pm fallback")
+    check({e.get("Id") for e in tagged("supportedOS")} == SUPPORTED_OS, f"{label}: supportedOS entries")
+    check(not tagged("activeCodePage"), f"{label}: the process code page is switched")
 
 
 def check_version(label, pe, version, file_name):
-    strings = {}
-    for info in getattr(pe, "FileInfo", []):
-        for entry in info:
-            for table in getattr(entry, "StringTable", []):
-                strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
+    strings = {k.decode(): v.decode() for info in getattr(pe, "FileInfo", []) for entry in info
+               for table in getattr(entry, "StringTable", []) for k, v in table.entries.items()}
     expected = {"CompanyName": "Quarnel", "ProductName": "Velmora", "FileVersion": version,
                 "ProductVersion": version, "OriginalFilename": file_name}
     for key, value in expected.items():
@@ -90,20 +72,6 @@ def check_version(label, pe, version, file_name):
     fixed = pe.VS_FIXEDFILEINFO[0] if hasattr(pe, "VS_FIXEDFILEINFO") else None
     check(fixed is not None and (fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS) ==
           (major << 16 | minor, patch << 16, major << 16 | minor), f"{label}: fixed version numbers")
-
-
-def section_names(pe, data):
-    """Section names with the long ones ("/4") looked up in the COFF string table."""
-    header = pe.FILE_HEADER
-    strings = header.PointerToSymbolTable + header.NumberOfSymbols * 18
-    names = []
-    for section in pe.sections:
-        name = section.Name.rstrip(b"\0").decode("latin-1")
-        if name.startswith("/") and header.PointerToSymbolTable:
-            start = strings + int(name[1:])
-            name = data[start:data.index(b"\0", start)].decode("latin-1")
-        names.append(name)
-    return names
 
 
 def check_program(label, data, version, machine, release):
@@ -117,37 +85,32 @@ def check_program(label, data, version, machine, release):
     imports = {entry.dll.decode().lower() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
     check(not imports & LOADED_ON_DEMAND, f"{label}: loads {sorted(imports & LOADED_ON_DEMAND)} at start")
     if release:
-        debug = [n for n in section_names(pe, data) if n.startswith(".debug") or n.startswith("/")]
+        # Long section names ("/4") live in the symbols' string table, which only debug sections need.
+        debug = [n for n in (s.Name.rstrip(b"\0").decode("latin-1") for s in pe.sections) if n.startswith((".debug", "/"))]
         check(not debug, f"{label}: debug sections {debug}")
         check(pe.FILE_HEADER.NumberOfSymbols == 0, f"{label}: symbol table left in")
         check(len(data) <= MAX_RELEASE_SIZE, f"{label}: {len(data)} bytes, more than 1.5 MB")
 
 
 def check_release(path, version):
+    top = f"UninstallFeedback-{version}/"
+    check(os.path.basename(path) == f"UninstallFeedback-{version}.zip", f"{path}: name without version")
     with zipfile.ZipFile(path) as archive:
         names = archive.namelist()
-        top = f"UninstallFeedback-{version}/"
-        check(os.path.basename(path) == f"UninstallFeedback-{version}.zip", f"{path}: name without version")
         check(all(n.startswith(top) for n in names), f"{path}: entries outside {top}")
         for machine, folder in (("i686", "x86"), ("x86_64", "x64")):
             name = f"{top}{folder}/UninstallFeedback.exe"
-            if name not in names:
-                problems.append(f"{path}: no {name}")
-                continue
-            check_program(name, archive.read(name), version, machine, release=True)
+            check(name in names, f"{path}: no {name}")
+            if name in names:
+                check_program(name, archive.read(name), version, machine, release=True)
         check(f"{top}README.md" in names, f"{path}: no README.md")
-        check(any(n.startswith(f"{top}lang/") and n.endswith("/Uninstall.xml") for n in names),
-              f"{path}: no language files")
+        check(any(n.startswith(f"{top}lang/") and n.endswith("/Uninstall.xml") for n in names), f"{path}: no language files")
         sums = archive.read(f"{top}SHA256SUMS").decode() if f"{top}SHA256SUMS" in names else ""
-        listed = {}
-        for line in sums.splitlines():
-            digest, _, name = line.partition("  ")
-            listed[name] = digest
+        listed = {name: digest for digest, _, name in (line.partition("  ") for line in sums.splitlines())}
         files = [n for n in names if not n.endswith("/") and n != f"{top}SHA256SUMS"]
         check(sorted(listed) == sorted(n[len(top):] for n in files), f"{path}: SHA256SUMS lists other files")
         for name in files:
-            digest = hashlib.sha256(archive.read(name)).hexdigest()
-            check(listed.get(name[len(top):]) == digest, f"{path}: checksum of {name}")
+            check(listed.get(name[len(top):]) == hashlib.sha256(archive.read(name)).hexdigest(), f"{path}: checksum of {name}")
 
 
 def main():

@@ -3,8 +3,8 @@ declare(strict_types=1);
 
 namespace UninstallStats\Tests;
 
-// The collector under PHP's built-in server on a free loopback port with the settings given; requests
-// go out as HTTP/1.0, as the program sends them.
+// The collector under PHP's built-in server on a free loopback port with the settings given, and none of
+// the developer's own; requests go out as HTTP/1.0, as the program sends them.
 final class TestServer
 {
     /** @param resource $process */
@@ -19,19 +19,14 @@ final class TestServer
         $port = (int) substr(strrchr(stream_socket_get_name($probe, false), ':'), 1);
         fclose($probe);
         $server = dirname(__DIR__, 2);
+        $environment = array_filter(getenv(), static fn (string $name): bool => !str_starts_with($name, 'UNINSTALL_STATS_'), ARRAY_FILTER_USE_KEY);
         $process = proc_open([PHP_BINARY, '-S', "127.0.0.1:$port", '-t', $server, "$server/router.php"],
             [['file', '/dev/null', 'r'], ['file', '/dev/null', 'w'], ['file', '/dev/null', 'w']], $pipes, null,
-            $settings + ['PHP_CLI_SERVER_WORKERS' => '4'] + self::environmentWithoutSettings());
+            $settings + ['PHP_CLI_SERVER_WORKERS' => '4'] + $environment);
         for ($i = 0; $i < 100 && !@fsockopen('127.0.0.1', $port); ++$i) {
             usleep(50000);
         }
         return new self($process, $port);
-    }
-
-    // The developer's own collector settings must not leak into the server under test.
-    private static function environmentWithoutSettings(): array
-    {
-        return array_filter(getenv(), static fn (string $name): bool => !str_starts_with($name, 'UNINSTALL_STATS_'), ARRAY_FILTER_USE_KEY);
     }
 
     public function stop(): void
@@ -40,22 +35,23 @@ final class TestServer
         proc_close($this->process);
     }
 
+    public function url(string $target): string
+    {
+        return "http://127.0.0.1:{$this->port}$target";
+    }
+
     /** @return array{0: int, 1: array<string, string>, 2: string} status, headers by lower-case name, body */
     public function request(string $method, string $target, string $cookie = '', array $form = []): array
     {
-        $headers = $cookie === '' ? [] : ["Cookie: $cookie"];
-        if ($form !== []) {
-            $headers[] = 'Content-Type: application/x-www-form-urlencoded';
-        }
+        $headers = array_merge($cookie === '' ? [] : ["Cookie: $cookie"], $form === [] ? [] : ['Content-Type: application/x-www-form-urlencoded']);
         $context = stream_context_create(['http' => ['method' => $method, 'header' => $headers, 'content' => http_build_query($form),
             'protocol_version' => 1.0, 'follow_location' => 0, 'ignore_errors' => true, 'timeout' => 30]]);
-        $body = (string) @file_get_contents("http://127.0.0.1:{$this->port}$target", false, $context);
-        $status = (int) explode(' ', $http_response_header[0] ?? 'HTTP/1.0 0')[1];
+        $body = (string) @file_get_contents($this->url($target), false, $context);
         $parsed = [];
         foreach (array_slice($http_response_header ?? [], 1) as $line) {
             [$name, $value] = explode(':', $line, 2);
             $parsed[strtolower($name)] ??= trim($value);
         }
-        return [$status, $parsed, $body];
+        return [(int) explode(' ', $http_response_header[0] ?? 'HTTP/1.0 0')[1], $parsed, $body];
     }
 }
