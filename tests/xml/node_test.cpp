@@ -1,6 +1,8 @@
 // The node tree: attribute rules, structure, destruction and its trace.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "support.h"
 
 using xmltest::ChildNames;
@@ -44,21 +46,13 @@ TEST(Attributes, LookupSetValueSetTextAndDelete) {
     EXPECT_EQ(a.Count(), 0);
 }
 
-TEST(Structure, ChildAccessInsertionAndSearch) {
-    TxmlTree top = Family("ab");
-    EXPECT_EQ(GetChild(top.Get(), 1)->Name, "b");
-    EXPECT_EQ(GetChild(top.Get(), 2), nullptr);  // at the count: none, no error
+TEST(Structure, LookupsByIndexNameAndPosition) {
+    TxmlTree top = Family("xab");
+    AddNamedChild(top.Get(), "\xE9t\xE9");
+    AddNamedChild(top.Get(), "X");
+    EXPECT_EQ(GetChild(top.Get(), 4)->Name, "X");
+    EXPECT_EQ(GetChild(top.Get(), 5), nullptr);  // at the count: none, no error
     EXPECT_THROW(GetChild(top.Get(), -1), EListError);
-    InsertChild(top.Get(), 0)->Name = "x";
-    InsertChild(top.Get(), 3)->Name = "\xE9t\xE9";
-    EXPECT_THROW(InsertChild(top.Get(), 5), EListError);
-    EXPECT_THROW(InsertChild(top.Get(), -1), EListError);
-    TxmlNode* constructed = new TxmlNode(top.Get());
-    EXPECT_EQ(top->Children.back(), constructed);
-    constructed->Name = "X";
-    EXPECT_EQ(ChildNames(top.Get()), "x,a,b,\xE9t\xE9,X");
-    EXPECT_EQ(top->Children[0]->Parent, top.Get());
-
     EXPECT_EQ(FindChild(top.Get(), "A"), top->Children[1]);
     EXPECT_EQ(FindChild(top.Get(), "\xC9T\xC9"), nullptr);  // non-ASCII letters must be equal
     EXPECT_EQ(FindChild(top.Get(), "\xE9T\xE9"), top->Children[3]);
@@ -70,55 +64,50 @@ TEST(Structure, ChildAccessInsertionAndSearch) {
     }
     EXPECT_EQ(FindNextChild(top.Get(), "x", position), nullptr);
     EXPECT_EQ(position, 4);  // stays after the last
-    EXPECT_TRUE(CheckTree(top.Get()));
-}
-
-TEST(Structure, ForcePathCreatesOnceAndSkipsEmptyWords) {
-    TxmlTree top = Family("");
-    TxmlNode* b = ForcePath(top.Get(), "A\\\\B\\");
-    EXPECT_EQ(GetNodePath(b), "Top\\A\\B");
-    EXPECT_EQ(ForcePath(top.Get(), "\\a\\b"), b);  // found, not created again
-    EXPECT_EQ(GetChildCount(top.Get()), 1);
+    EXPECT_EQ(GetNodePath(ForcePath(top.Get(), "\\A\\\\B\\")), "Top\\a\\B");
     EXPECT_EQ(ForcePath(top.Get(), "\\\\"), nullptr);
-    EXPECT_EQ(ForcePath(top.Get(), " two words ")->Name, " two words ");
 }
 
-TEST(Structure, DeleteRemoveClearAndMove) {
+TEST(Structure, ChangesStepByStep) {
     TxmlTree top = Family("abab");
-    top->Value = "text";
-    DeleteNamedChild(top.Get(), "B");  // only the first match
-    DeleteChild(top.Get(), 0);
-    EXPECT_THROW(DeleteChild(top.Get(), 2), EListError);
-    EXPECT_THROW(DeleteChild(top.Get(), -1), EListError);
-    EXPECT_EQ(ChildNames(top.Get()), "a,b");
+    TxmlNode* t = top.Get();
     TxmlTree stranger = Family("");
-    RemoveChild(top.Get(), stranger.Get());  // not a child: nothing happens
-    RemoveChild(top.Get(), top->Children[1]);
-    EXPECT_EQ(ChildNames(top.Get()), "a");
-
-    TxmlNode* a = top->Children[0];
-    TxmlNode* b = AddNamedChild(top.Get(), "b");
-    TxmlNode* deep = AddNamedChild(a, "deep");
-    MoveNode(b, a);
-    EXPECT_EQ(ChildNames(a), "deep,b");
-    EXPECT_EQ(b->Parent, a);
+    const struct {
+        std::function<void()> change;
+        const char* shape;
+    } steps[] = {
+        {[&] { InsertChild(t, 0)->Name = "x"; }, "Top(x,a,b,a,b)"},
+        {[&] { InsertChild(t, 5)->Name = "y"; }, "Top(x,a,b,a,b,y)"},
+        {[&] { EXPECT_EQ(new TxmlNode(t), t->Children[6]); }, "Top(x,a,b,a,b,y,)"},
+        {[&] { DeleteNamedChild(t, "B"); }, "Top(x,a,a,b,y,)"},  // only the first match
+        {[&] { DeleteChild(t, 0); }, "Top(a,a,b,y,)"},
+        {[&] { RemoveChild(t, stranger.Get()); }, "Top(a,a,b,y,)"},  // not a child: nothing happens
+        {[&] { RemoveChild(t, t->Children[4]); }, "Top(a,a,b,y)"},
+        {[&] { ForcePath(t, "A\\\\ two words \\"); }, "Top(a( two words ),a,b,y)"},
+        {[&] { ForcePath(t, "\\a\\ two words "); }, "Top(a( two words ),a,b,y)"},  // found, not created again
+        {[&] { MoveNode(t->Children[3], t->Children[0]); }, "Top(a( two words ,y),a,b)"},
+        {[&] { FreeNode(t->Children[1]); }, "Top(a( two words ,y),b)"},
+        {[&] { t->Value = "text", SetAttribute(t, "k", "v"), ClearChildren(t); }, "Top{k=v}=\"text\""},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        EXPECT_EQ(xmltest::Shape(t), step.shape);
+        EXPECT_TRUE(CheckTree(t));
+    }
+    TxmlNode* a = AddNamedChild(t, "a");
+    TxmlNode* deep = AddNamedChild(AddNamedChild(a, "b"), "deep");
+    for (int index : {-1, 1}) EXPECT_THROW(DeleteChild(t, index), EListError);
+    for (int index : {-1, 2}) EXPECT_THROW(InsertChild(t, index), EListError);
     EXPECT_THROW(MoveNode(a, deep), Exception);  // below its own descendant
     EXPECT_THROW(MoveNode(a, a), Exception);
-    EXPECT_EQ(a->Parent, top.Get());
+    TxmlNode* b = a->Children[0];
     MoveNode(b, nullptr);  // detached and alive; the caller owns it now
     TxmlTree owned(b);
+    EXPECT_EQ(xmltest::Shape(t) + xmltest::Shape(b), "Top{k=v}=\"text\"(a)b(deep)");
     EXPECT_EQ(b->Parent, nullptr);
-    EXPECT_EQ(ChildNames(a), "deep");
-    EXPECT_TRUE(CheckTree(top.Get()));
     deep->Parent = nullptr;  // a broken link is found
-    EXPECT_FALSE(CheckTree(top.Get()));
-    deep->Parent = a;
-
-    SetAttribute(top.Get(), "k", "v");
-    ClearChildren(top.Get());
-    EXPECT_EQ(GetChildCount(top.Get()), 0);
-    EXPECT_EQ(top->Value, "text");
-    EXPECT_EQ(GetAttribute(top.Get(), "K"), "v");
+    EXPECT_FALSE(CheckTree(b));
+    deep->Parent = b;
 }
 
 TEST(Destruction, ReleaseClearAndDeleteTraceEveryNodeInPreOrder) {
@@ -150,18 +139,11 @@ TEST(Destruction, ReleaseClearAndDeleteTraceEveryNodeInPreOrder) {
     EXPECT_EQ(trace.Lines(), lines);
 }
 
-TEST(Destruction, AnUnwritableTraceNeverStopsTheRelease) {
+// Neither an owner nor a trace that cannot be written stops a release.
+TEST(Destruction, OwnerReportsAnErrorInsteadOfThrowing) {
     xmltest::TempDir dir;
     xmltest::SetEnv("UNINSTALL_XML_LOG", dir.Path().string());  // a folder: cannot be opened as a file
     SetXmlTraceEnabled(true);
-    EXPECT_NO_THROW(Load("<a><b/><c/></a>").Release());
-    TxmlTree top = Family("xy");
-    EXPECT_NO_THROW(DeleteChild(top.Get(), 0));
-    EXPECT_THROW(DestroyNode(top->Children[0]), Exception);  // "Problem with XMLNode" stays
-    SetXmlTraceEnabled(false);
-}
-
-TEST(Destruction, OwnerReportsAnErrorInsteadOfThrowing) {
     static std::string reported;
     SetXmlReleaseReport([](const std::exception& error) { reported = error.what(); });
     TxmlTree top = Family("a");
@@ -176,6 +158,7 @@ TEST(Destruction, OwnerReportsAnErrorInsteadOfThrowing) {
     DestroyNode(other.Detach());
     EXPECT_FALSE(other);
     DestroyNode(nullptr);
+    SetXmlTraceEnabled(false);
 }
 
 TEST(Destruction, DeepTreesAreReleasedWithoutExhaustingTheStack) {
@@ -188,27 +171,4 @@ TEST(Destruction, DeepTreesAreReleasedWithoutExhaustingTheStack) {
     EXPECT_EQ(depth, 200000);
     EXPECT_TRUE(CheckTree(tree.Get()));
     EXPECT_EQ(GetNodePath(node).size(), 4 + 2 * 200000u);
-}
-
-TEST(TraceLocation, EnvironmentOverridesThePlatformDefault) {
-    xmltest::SetEnv("UNINSTALL_XML_LOG", "/somewhere/trace.txt");
-    EXPECT_EQ(XmlTracePath(), "/somewhere/trace.txt");
-    xmltest::SetEnv("UNINSTALL_XML_LOG", "");
-#ifdef _WIN32
-    EXPECT_EQ(XmlTracePath(), "c:\\XML_Log.txt");
-#else
-    const char* oldState = std::getenv("XDG_STATE_HOME");
-    std::string saved = oldState ? oldState : "";
-    xmltest::SetEnv("XDG_STATE_HOME", "relative");  // not absolute: ignored
-    xmltest::SetEnv("HOME", std::getenv("HOME") ? std::getenv("HOME") : "/home/x");
-    EXPECT_EQ(XmlTracePath(), std::string(std::getenv("HOME")) + "/.local/state/XML_Log.txt");
-    xmltest::TempDir dir;  // a fresh account has no state folder yet: it is made
-    xmltest::SetEnv("XDG_STATE_HOME", dir.File("state/deeper"));
-    SetXmlTraceEnabled(true);
-    Load("<a/>").Release();
-    SetXmlTraceEnabled(false);
-    EXPECT_NE(xmltest::ReadFile(dir.File("state/deeper/XML_Log.txt")).find("Root\r\na\r\n"), std::string::npos);
-    xmltest::SetEnv("XDG_STATE_HOME", saved);
-#endif
-    xmltest::SetEnv("UNINSTALL_XML_LOG", "unused");
 }

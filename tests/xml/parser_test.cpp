@@ -74,6 +74,9 @@ TEST(ParserDocument, FileStreamAndMemoryReadTheSameAcrossBufferBoundaries) {
     parser.LoadFromStream(stream);
     TxmlTree fromStream(parser.TakeRoot());
     EXPECT_EQ(parser.Root(), nullptr);
+    std::istringstream lastByte(std::string(64 * 1024, ' ') + "x");  // a last read of one byte
+    parser.LoadFromStream(lastByte);
+    EXPECT_EQ(parser.Root()->Value, "x");
     AnsiString expected = SaveXmlString(Load(text).Get());
     EXPECT_EQ(SaveXmlString(fromFile.Get()), expected);
     EXPECT_EQ(SaveXmlString(fromStream.Get()), expected);
