@@ -2,12 +2,6 @@
 #include <fstream>
 #include <sstream>
 
-#ifdef _WIN32
-#include <thread>
-
-#include <windows.h>
-#endif
-
 #include <gtest/gtest.h>
 
 #include "support.h"
@@ -31,35 +25,18 @@ TEST(ParserDocument, EmptyInputsAndMissingFilesGiveABareRoot) {
     }
 }
 
+#ifndef _WIN32
 // A read that fails is an error, not the end of the input: the tree read so far is no document.
 TEST(ParserDocument, AFailingReadIsAnErrorAndLeavesTheTreeAsItWas) {
-    std::string text = "<List>";
-    while (text.size() < 100000) text += "<Item Name=\"n" + std::to_string(text.size()) + "\" />";
     TxmlParser parser;
     parser.LoadFromString("<Old/>");
-#ifdef _WIN32
-    // A pipe whose server hangs up after 100 KB: the data still in the pipe is lost, and the reading
-    // that follows fails (the end of a pipe would be a broken pipe, not this).
-    const char* name = "\\\\.\\pipe\\uf_parser_test";
-    HANDLE server = CreateNamedPipeA(name, PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0, nullptr);
-    ASSERT_NE(server, INVALID_HANDLE_VALUE);
-    std::thread writer([&] {
-        ConnectNamedPipe(server, nullptr);
-        DWORD written = 0;
-        WriteFile(server, text.data(), DWORD(text.size()), &written, nullptr);
-        DisconnectNamedPipe(server);
-    });
-    EXPECT_THROW(parser.LoadFromFile(name), EInOutError);
-    writer.join();
-    CloseHandle(server);
-#else
     // A folder opens as a stream, but every read of it fails.
     xmltest::TempDir dir;
     std::ifstream folder(dir.Path());
     EXPECT_THROW(parser.LoadFromStream(folder), EInOutError);
-#endif
     EXPECT_EQ(xmltest::Shape(parser.Root()), "Root(Old)");
 }
+#endif
 
 TEST(ParserDocument, FileStreamAndMemoryReadTheSameAcrossBufferBoundaries) {
     std::string text = "<?xml version=\"1.0\"?>\r\n<List>";
@@ -119,6 +96,7 @@ TEST(Parser, TextsGiveTheirTrees) {
         {"<a>t&gt;x</a><b>&amp&gt;</b>", "Root(a=\"t>x\",b=\"&amp>\")"},
         {"<a x=\"1", "Root(a{x=1})"},
         {"<a/>/", "Root(a)"},
+        {"<a x=\"1\"", "Root(a{x=1})"},
         {"<!--->--><?x a=\"/>\"?><!DOCTYPE a [ <!ENTITY b \"c>\"> ]><a/>", "Root=\"]>\"(!=\"->\",a)"},
     };
     for (const auto& c : cases) {

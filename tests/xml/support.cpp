@@ -17,11 +17,6 @@ TempDir::TempDir() {
     std::filesystem::create_directories(path_);
 }
 
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
 std::size_t TempDir::Entries() const {
     using It = std::filesystem::directory_iterator;
     return std::size_t(std::distance(It(path_), It()));
@@ -36,20 +31,17 @@ void SetEnv(const char* name, const std::string& value) {
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
-    out << in.rdbuf();
+    out << std::ifstream(path, std::ios::binary).rdbuf();
     return out.str();
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
+    ASSERT_TRUE(std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size())).good()) << path;
 }
 
-TraceCapture::TraceCapture() : path_(dir_.File("XML_Log.txt")) {
-    SetEnv("UNINSTALL_XML_LOG", path_);
+TraceCapture::TraceCapture() {
+    SetEnv("UNINSTALL_XML_LOG", dir_.File("XML_Log.txt"));
     SetXmlTraceEnabled(true);
 }
 
@@ -59,12 +51,11 @@ TraceCapture::~TraceCapture() {
 }
 
 std::vector<std::string> TraceCapture::Lines() const {
-    std::string text = ReadFile(path_);
+    std::string text = ReadFile(dir_.File("XML_Log.txt"));
     std::vector<std::string> lines;
     for (size_t start = 0, end; start < text.size(); start = end + 2) {
-        end = text.find("\r\n", start);
-        if (end == std::string::npos) return lines.push_back(text.substr(start) + "<no CR LF>"), lines;
-        lines.push_back(text.substr(start, end - start));
+        end = std::min(text.find("\r\n", start), text.size());
+        lines.push_back(text.substr(start, end - start) + (end == text.size() ? "<no CR LF>" : ""));
     }
     return lines;
 }
@@ -88,14 +79,10 @@ std::string Shape(const TxmlNode* node) {
     return out;
 }
 
-namespace {
-
 // The whole program keeps the trace off unless a test captures it.
 struct QuietTrace : ::testing::Environment {
     void SetUp() override { SetXmlTraceEnabled(false); }
 };
 [[maybe_unused]] const auto* const quietTrace = ::testing::AddGlobalTestEnvironment(new QuietTrace);
-
-}  // namespace
 
 }  // namespace xmltest

@@ -12,9 +12,7 @@ namespace xmltest {
 class TempDir {
 public:
     TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir() { std::filesystem::remove_all(path_, ignored_); }
     const std::filesystem::path& Path() const { return path_; }
     std::string File(const std::string& name) const { return (path_ / name).string(); }
     // How many files and folders it holds: temporary files left behind show here.
@@ -22,9 +20,10 @@ public:
 
 private:
     std::filesystem::path path_;
+    std::error_code ignored_;
 };
 
-void SetEnv(const char* name, const std::string& value);
+void SetEnv(const char* name, const std::string& value);  // an empty value removes the variable
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
@@ -38,7 +37,6 @@ public:
 
 private:
     TempDir dir_;
-    std::string path_;
 };
 
 inline TxmlTree Load(std::string_view text) { return TxmlTree(LoadXmlString(text)); }

@@ -226,8 +226,8 @@ TEST_F(Store, OpenKeyByValuesAndRenewKey) {
     EXPECT_TRUE(byValues(u"Tools\\Tool", u"Name=Sed\r\nKind=1", true));
     EXPECT_TRUE(byValues(u"tools\\tool", u"Kind=1", false)) << "a subset of the values is enough";
     EXPECT_TRUE(byValues(u"\\Group\\Entry", u"Id=7", true)) << "relative: below the key the walk started at";
-    EXPECT_TRUE(byValues(u"Tools\\", u"", true)) << "the trailing separator is no name of its own";
-    EXPECT_EQ(Shape(grep->Parent), "Tools(Tool{Name=Grep},Tool{Name=Sed|Kind=1}(Group(Entry{Id=7})))");
+    EXPECT_TRUE(byValues(u"Tools\\Made/", u"Id=8", true)) << "the trailing separator is no name of its own";
+    EXPECT_EQ(Shape(grep->Parent), "Tools(Tool{Name=Grep},Tool{Name=Sed|Kind=1}(Group(Entry{Id=7})),Made{Id=8})");
 
     // The content moves to the second key, the first stays empty and last; a missing second key is made.
     TxmlNode* renewed = RawOf(Out(ini, &Ini::RenewKey, u"Sets\\Cur", u"Sets\\Old"));
