@@ -212,7 +212,6 @@ TxmlNode::~TxmlNode() {
 namespace {
 
 std::atomic<bool> traceEnabled{true};
-std::atomic<TxmlReleaseReport> releaseReport{nullptr};
 
 // The trace lines of a subtree in pre-order. Every node below the top is detached before it goes, so its
 // line is its own name; the top node's line is its full path.
@@ -250,9 +249,6 @@ void DestroyNode(TxmlNode* node) {
 
 void SetXmlTraceEnabled(bool enabled) noexcept { traceEnabled.store(enabled); }
 bool XmlTraceEnabled() noexcept { return traceEnabled.load(); }
-AnsiString XmlTracePath() { return platform::XmlTraceFilePath(); }
-
-void SetXmlReleaseReport(TxmlReleaseReport report) noexcept { releaseReport.store(report); }
 
 namespace {
 
@@ -261,10 +257,7 @@ void ReleaseAndReport(TxmlTree& tree) noexcept {
         tree.Release();
     } catch (const std::exception& error) {
         try {
-            if (TxmlReleaseReport report = releaseReport.load())
-                report(error);
-            else
-                std::cerr << error.what() << '\n';
+            std::cerr << error.what() << '\n';
         } catch (...) {
             // A report that fails has nowhere left to go.
         }

@@ -297,12 +297,9 @@ void DestroyNode(TxmlNode* node);
 // Process-wide; safe to call from any thread.
 void SetXmlTraceEnabled(bool enabled) noexcept;
 bool XmlTraceEnabled() noexcept;
-// Where trace lines go: UNINSTALL_XML_LOG when set and not empty; otherwise "c:\XML_Log.txt" on Windows
-// and XML_Log.txt in $XDG_STATE_HOME (default ~/.local/state) on Linux. Read at every release.
-AnsiString XmlTracePath();
 
 // Owns a tree (its top node) and releases it at the end of its scope. Release() throws what DestroyNode
-// throws; the destructor never throws and hands such an error to the release report instead.
+// throws; the destructor never throws and writes such an error's message to standard error instead.
 class TxmlTree {
 public:
     TxmlTree() noexcept = default;
@@ -328,11 +325,6 @@ public:
 private:
     TxmlNode* top_ = nullptr;
 };
-
-// What a TxmlTree destructor does with an error of the release: by default the message goes to standard
-// error. Process-wide; pass nullptr to restore the default.
-using TxmlReleaseReport = void (*)(const std::exception& error);
-void SetXmlReleaseReport(TxmlReleaseReport report) noexcept;
 
 // ---- Structure --------------------------------------------------------------------------------------
 

@@ -20,8 +20,6 @@ AnsiString StripHotkey(std::string_view text) {
     return out;
 }
 
-int AsciiCompareText(std::string_view a, std::string_view b) { return xmlname::AsciiCompare(a, b); }
-
 int HotkeyCompareText(std::string_view a, std::string_view b) {
     if (a.find('&') == std::string_view::npos && b.find('&') == std::string_view::npos)
         return xmlname::AsciiCompare(a, b);

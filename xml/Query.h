@@ -3,7 +3,7 @@
 // choice or a set of choices from a caller's list.
 //
 // Three ways of comparing text:
-//  - ASCII comparison (AsciiCompareText): a-z fold to upper case, then bytes compare by value; a text that
+//  - ASCII comparison: a-z fold to upper case, then bytes compare by value; a text that
 //    is the beginning of the other comes first.
 //  - Hotkey-free comparison (HotkeyCompareText): both texts lose their "&" marks (StripHotkey), then the
 //    ASCII comparison. Captions such as "E&xit" and "Exit" are equal.
@@ -18,8 +18,6 @@
 // Removes every "&"; the character right after a removed "&" stays and is not looked at again, so "&&"
 // leaves one "&" and "E&xit" becomes "Exit".
 AnsiString StripHotkey(std::string_view text);
-// <0, 0, >0 as a sorts before, equal to or after b in the ASCII comparison.
-int AsciiCompareText(std::string_view a, std::string_view b);
 // The ASCII comparison of StripHotkey(a) and StripHotkey(b).
 int HotkeyCompareText(std::string_view a, std::string_view b);
 

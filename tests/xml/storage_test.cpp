@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <string>
-#include <vector>
 #include <thread>
 
 #include "support.h"
@@ -22,97 +20,84 @@ std::string Items(int n) {
 
 }  // namespace
 
-TEST(TreeStorage, MovedNodesOutliveTheTreeTheyWereLoadedInto) {
+TEST(TreeStorage, MovedNodesAndTextOutliveTheTreeTheyWereLoadedInto) {
     TxmlTree other(new TxmlNode());
-    other->Name = "Other";
+    TxmlNode* copied = AddChild(other.Get());
     {
         TxmlTree loaded(LoadXmlString(Items(1000)));
-        TxmlNode* items = FindChild(loaded.Get(), "Items");
-        ASSERT_EQ(GetChildCount(items), 1000);
+        TxmlNode* items = loaded->Children[0];
         // One from the first block, one from the middle, the last one; then a whole subtree.
         for (int index : {999, 500, 0}) MoveNode(GetChild(items, index), other.Get());
         MoveNode(items, other.Get());
+        copied->Name = loaded->Name;
+        copied->Value = std::move(other->Children[2]->Value);
+        copied->Attributes = other->Children[1]->Attributes;
+        TxmlParser parser;  // a second parser's tree lies in storage of its own
+        parser.LoadFromString("<Other a=\"1\"/>");
+        EXPECT_EQ(xmltest::Shape(TxmlTree(parser.TakeRoot()).Get()), "Root(Other{a=1})");
     }
-    ASSERT_EQ(GetChildCount(other.Get()), 4);
-    EXPECT_EQ(GetAttribute(GetChild(other.Get(), 0), "Name"), "item number 999");
-    EXPECT_EQ(GetChild(other.Get(), 1)->Value, "text of item 500");
-    EXPECT_EQ(GetAttribute(GetChild(other.Get(), 2), "Name"), "item number 0");
-    TxmlNode* items = GetChild(other.Get(), 3);
+    ASSERT_EQ(GetChildCount(other.Get()), 5);
+    EXPECT_EQ(xmltest::Shape(copied), "Root{Name=item number 999}=\"text of item 500\"");
+    EXPECT_EQ(GetAttribute(GetChild(other.Get(), 3), "Name"), "item number 0");
+    TxmlNode* items = GetChild(other.Get(), 4);
     ASSERT_EQ(GetChildCount(items), 997);
     EXPECT_EQ(GetAttribute(GetChild(items, 996), "Name"), "item number 998");
-    EXPECT_TRUE(CheckTree(other.Get()));
     // Nodes of the old tree and new ones mixed in one list, deleted one by one from the front.
     AddNamedChild(items, "Added");
     while (GetChildCount(items) > 0) DeleteChild(items, 0);
     EXPECT_TRUE(CheckTree(other.Get()));
 }
 
-TEST(TreeStorage, TreesSharingBlocksAreReleasedOnDifferentThreads) {
+// Nodes of two loaded trees mixed in both, released one tree after the other or on two threads: each
+// storage goes with the last of its nodes, however the release walks meet them.
+TEST(TreeStorage, TreesHoldingEachOthersNodesAreReleasedInAnyOrder) {
     for (int round = 0; round < 20; ++round) {
-        TxmlTree loaded(LoadXmlString(Items(300)));
-        TxmlTree moved(new TxmlNode());
-        TxmlNode* items = FindChild(loaded.Get(), "Items");
-        for (int i = 0; i < 150; ++i) MoveNode(GetChild(items, i), moved.Get());
-        std::thread releaser([&moved] { moved.Release(); });
-        loaded.Release();
-        releaser.join();
+        TxmlTree first = xmltest::Load(Items(200));
+        TxmlTree second = xmltest::Load(Items(200));
+        TxmlNode* a = first->Children[0];
+        TxmlNode* b = second->Children[0];
+        for (int i = 0; i < 100; i += 2) MoveNode(GetChild(a, i), b), MoveNode(GetChild(b, i + 1), a);
+        if (round >= 2) {
+            std::thread releaser([&first] { first.Release(); });
+            second.Release();
+            releaser.join();
+            continue;
+        }
+        (round == 0 ? first : second).Release();
+        TxmlTree& left = round == 0 ? second : first;
+        EXPECT_EQ(GetChildCount(left->Children[0]), 200);
+        EXPECT_TRUE(CheckTree(left.Get()));
     }
 }
 
-TEST(TreeStorage, ParsersLoadingOneAfterAnotherKeepTheirTrees) {
-    TxmlParser parser;
-    parser.LoadFromString(Items(50));
-    TxmlTree first(parser.TakeRoot());
-    parser.LoadFromString("<Other a=\"1\"/>");
-    TxmlTree second(parser.TakeRoot());
-    EXPECT_EQ(GetChildCount(FindChild(first.Get(), "Items")), 50);
-    EXPECT_EQ(GetAttribute(FindChild(second.Get(), "Other"), "a"), "1");
-}
-
-TEST(TreeStorage, TextCopiedMovedOrSwappedOutOfALoadedTreeOutlivesIt) {
-    TxmlTree other(new TxmlNode());
-    TxmlNode* a = AddChild(other.Get());
-    TxmlNode* b = AddChild(other.Get());
-    {
-        TxmlTree loaded = xmltest::Load("<Loaded Name=\"value\">text</Loaded><Second/>");
-        TxmlNode* first = loaded->Children[0];
-        a->Name = first->Name;
-        a->Value = std::move(first->Value);
-        std::swap(b->Name, loaded->Children[1]->Name);
-        b->Attributes = first->Attributes;
-        EXPECT_EQ(loaded->Children[1]->Name, "");
-    }
-    EXPECT_EQ(a->Name, "Loaded");
-    EXPECT_EQ(a->Value, "text");
-    EXPECT_EQ(b->Name, "Second");
-    EXPECT_EQ(b->Attributes.Value("NAME"), "value");
-}
-
-TEST(TreeStorage, LinesOfALoadedNodeChangeLikeAnyList) {
+// A loaded node's lines and children lie in the storage until they first change; every change works alike.
+TEST(TreeStorage, LinesAndChildrenOfALoadedNodeChangeLikeAnyList) {
     // Lengths around those where a line's stored length takes a second and a third byte.
     std::string v127(127 - 2, 'm'), v128(128 - 2, 'n'), v16384(16384 - 2, 'w');
-    TxmlTree loaded = xmltest::Load("<a x=\"1\" l=\"" + v128 + "\" y=\"2\"/>");
-    TxmlAttributes& lines = loaded->Children[0]->Attributes;
-    struct Step {
+    TxmlTree loaded = xmltest::Load("<a x=\"1\" l=\"" + v128 + "\" y=\"2\"><b/><c/><d/></a><e/>");
+    TxmlNode* a = loaded->Children[0];
+    TxmlAttributes& lines = a->Attributes;
+    const struct {
         std::function<void()> change;
-        std::vector<AnsiString> expected;
+        std::vector<AnsiString> lines;
+        std::string children;
+    } steps[] = {
+        {[] {}, {"x=1", "l=" + v128, "y=2"}, "b,c,d"},
+        {[&] { lines.SetValue("X", v16384), DeleteChild(a, 1); }, {"X=" + v16384, "l=" + v128, "y=2"}, "b,d"},
+        {[&] { lines.SetValue("l", v127), SortChildren(a, "", true); }, {"X=" + v16384, "l=" + v127, "y=2"}, "b,d"},
+        {[&] { lines.Add(lines.Line(1)), InsertChild(a, 1)->Name = "x"; }, {"X=" + v16384, "l=" + v127, "y=2", "l=" + v127}, "b,x,d"},
+        {[&] { lines.Delete(0), MoveNode(loaded->Children[1], a); }, {"l=" + v127, "y=2", "l=" + v127}, "b,x,d,e"},
+        {[&] { lines.SetValue("y", ""), MoveNode(a->Children[0], loaded.Get()); }, {"l=" + v127, "l=" + v127}, "x,d,e"},
+        {[&] { lines.SetValue("z", "3"), AddNamedChild(a, "y"); }, {"l=" + v127, "l=" + v127, "z=3"}, "x,d,e,y"},
+        {[&] { lines.SetText("p\r\nq=4"), ClearChildren(a); }, {"p", "q=4"}, ""},
     };
-    const Step steps[] = {
-        {[] {}, {"x=1", "l=" + v128, "y=2"}},
-        {[&] { lines.SetValue("X", v16384); }, {"X=" + v16384, "l=" + v128, "y=2"}},
-        {[&] { lines.SetValue("l", v127); }, {"X=" + v16384, "l=" + v127, "y=2"}},
-        {[&] { lines.Add(lines.Line(1)); }, {"X=" + v16384, "l=" + v127, "y=2", "l=" + v127}},
-        {[&] { lines.Delete(0); }, {"l=" + v127, "y=2", "l=" + v127}},
-        {[&] { lines.SetValue("y", ""); }, {"l=" + v127, "l=" + v127}},
-        {[&] { lines.SetValue("z", "3"); }, {"l=" + v127, "l=" + v127, "z=3"}},
-        {[&] { lines.SetText("p\r\nq=4"); }, {"p", "q=4"}},
-    };
-    for (const Step& step : steps) {
+    for (const auto& step : steps) {
         step.change();
-        EXPECT_EQ(lines.Lines(), step.expected);
-        EXPECT_EQ(lines.Count(), static_cast<int>(step.expected.size()));
+        EXPECT_EQ(lines.Lines(), step.lines);
+        EXPECT_EQ(lines.Count(), static_cast<int>(step.lines.size()));
+        EXPECT_EQ(xmltest::ChildNames(a), step.children);
+        EXPECT_TRUE(CheckTree(loaded.Get()));
     }
-    EXPECT_EQ(lines.Value("Q"), "4");
 }
 
 // A start tag's name and lines are written into the storage as they are read: lines that outgrow the
@@ -131,59 +116,11 @@ TEST(TreeStorage, TagsOutgrowingTheirBlockKeepEveryLine) {
             text += "<Item x=\"1\" v=\"" + value + "\" y=\"2\"/>";
         }
         TxmlTree tree = xmltest::Load(text + "</List>");
-        TxmlNode* list = FindChild(tree.Get(), "List");
+        TxmlNode* list = tree->Children[0];
         ASSERT_EQ(GetChildCount(list), static_cast<int>(values.size()));
         for (size_t i = 0; i < values.size(); ++i) {
             std::vector<AnsiString> expected{"x=1", "v=" + values[i], "y=2"};
             EXPECT_TRUE(list->Children[i]->Attributes.Lines() == expected) << "item " << i << " of " << text.size() << " bytes";
         }
-    }
-}
-
-// A loaded node's children lie in the storage until the list first grows; every change works alike.
-TEST(TreeStorage, ChildrenOfALoadedNodeChangeLikeAnyList) {
-    TxmlTree loaded = xmltest::Load("<a><b/><c/><d/></a><e/>");
-    TxmlNode* a = loaded->Children[0];
-    TxmlNode* e = loaded->Children[1];
-    struct Step {
-        std::function<void()> change;
-        std::string children;
-    };
-    const Step steps[] = {
-        {[] {}, "b,c,d"},
-        {[&] { DeleteChild(a, 1); }, "b,d"},
-        {[&] { SortChildren(a, "", true); }, "b,d"},
-        {[&] { InsertChild(a, 1)->Name = "x"; }, "b,x,d"},
-        {[&] { MoveNode(e, a); }, "b,x,d,e"},
-        {[&] { MoveNode(a->Children[0], loaded.Get()); }, "x,d,e"},
-        {[&] { AddNamedChild(a, "y"); }, "x,d,e,y"},
-        {[&] { ClearChildren(a); }, ""},
-    };
-    for (const Step& step : steps) {
-        step.change();
-        EXPECT_EQ(xmltest::ChildNames(a), step.children);
-        EXPECT_TRUE(CheckTree(loaded.Get()));
-    }
-}
-
-// Nodes of two loaded trees mixed in both, released one tree after the other: each storage goes with
-// the last of its nodes, however the release walks meet them.
-TEST(TreeStorage, TreesHoldingEachOthersNodesAreReleasedInEitherOrder) {
-    for (bool firstGoesFirst : {true, false}) {
-        TxmlTree first = xmltest::Load(Items(200));
-        TxmlTree second = xmltest::Load(Items(200));
-        TxmlNode* a = FindChild(first.Get(), "Items");
-        TxmlNode* b = FindChild(second.Get(), "Items");
-        for (int i = 0; i < 100; i += 2) {
-            MoveNode(GetChild(a, i), b);
-            MoveNode(GetChild(b, i + 1), a);
-        }
-        if (firstGoesFirst)
-            first.Release();
-        else
-            second.Release();
-        TxmlTree& left = firstGoesFirst ? second : first;
-        EXPECT_EQ(GetChildCount(FindChild(left.Get(), "Items")), 200);
-        EXPECT_TRUE(CheckTree(left.Get()));
     }
 }

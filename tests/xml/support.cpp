@@ -13,47 +13,35 @@ namespace xmltest {
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
     auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = std::filesystem::temp_directory_path() /
-            ("uf_xml_test_" + std::to_string(stamp) + "_" + std::to_string(counter++));
+    path_ = std::filesystem::temp_directory_path() / ("uf_test_" + std::to_string(stamp) + "_" + std::to_string(counter++));
     std::filesystem::create_directories(path_);
 }
 
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+std::size_t TempDir::Entries() const {
+    using It = std::filesystem::directory_iterator;
+    return std::size_t(std::distance(It(path_), It()));
 }
 
 void SetEnv(const char* name, const std::string& value) {
 #ifdef _WIN32
     _putenv_s(name, value.c_str());
 #else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-
-void UnsetEnv(const char* name) {
-#ifdef _WIN32
-    _putenv_s(name, "");
-#else
-    unsetenv(name);
+    value.empty() ? unsetenv(name) : setenv(name, value.c_str(), 1);
 #endif
 }
 
 std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream out;
-    out << in.rdbuf();
+    out << std::ifstream(path, std::ios::binary).rdbuf();
     return out.str();
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
+    ASSERT_TRUE(std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size())).good()) << path;
 }
 
-TraceCapture::TraceCapture() : path_(dir_.File("XML_Log.txt")) {
-    SetEnv("UNINSTALL_XML_LOG", path_);
+TraceCapture::TraceCapture() {
+    SetEnv("UNINSTALL_XML_LOG", dir_.File("XML_Log.txt"));
     SetXmlTraceEnabled(true);
 }
 
@@ -63,59 +51,38 @@ TraceCapture::~TraceCapture() {
 }
 
 std::vector<std::string> TraceCapture::Lines() const {
-    std::string text = ReadFile(path_);
+    std::string text = ReadFile(dir_.File("XML_Log.txt"));
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start) + "<no CR LF>");
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
+    for (size_t start = 0, end; start < text.size(); start = end + 2) {
+        end = std::min(text.find("\r\n", start), text.size());
+        lines.push_back(text.substr(start, end - start) + (end == text.size() ? "<no CR LF>" : ""));
     }
     return lines;
 }
 
 std::string ChildNames(const TxmlNode* node) {
     std::string out;
-    for (const TxmlNode* child : node->Children) {
-        if (!out.empty()) out += ',';
-        out += child->Name;
-    }
+    for (const TxmlNode* child : node->Children)
+        if (!child->IsComment) out += (out.empty() ? "" : ",") + child->Name;
     return out;
 }
 
 std::string Shape(const TxmlNode* node) {
-    std::string out = node->IsComment ? "!" : "";
-    out += node->Name;
+    std::string out = (node->IsComment ? "!" : "") + node->Name;
     const char* separator = "{";
-    for (std::string_view line : node->Attributes) {
-        out.append(separator).append(line);
-        separator = "|";
-    }
+    for (std::string_view line : node->Attributes) out.append(separator).append(line), separator = "|";
     if (!node->Attributes.Empty()) out += "}";
     if (!node->Value.empty()) out += "=\"" + node->Value + "\"";
     separator = "(";
-    for (const TxmlNode* child : node->Children) {
-        out.append(separator).append(Shape(child));
-        separator = ",";
-    }
+    for (const TxmlNode* child : node->Children) out.append(separator).append(Shape(child)), separator = ",";
     if (!node->Children.empty()) out += ")";
     return out;
 }
 
-namespace {
-
 // The whole program keeps the trace off unless a test captures it.
-class QuietTrace : public ::testing::Environment {
-public:
+struct QuietTrace : ::testing::Environment {
     void SetUp() override { SetXmlTraceEnabled(false); }
 };
-
 [[maybe_unused]] const auto* const quietTrace = ::testing::AddGlobalTestEnvironment(new QuietTrace);
-
-}  // namespace
 
 }  // namespace xmltest

@@ -1,7 +1,6 @@
 #pragma once
-// Helpers of the XML tests: temporary folders, environment variables, files and the trace file.
+// Helpers of the XML and the XML-INI tests: temporary folders, environment, files, the trace file.
 #include <filesystem>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -13,24 +12,18 @@ namespace xmltest {
 class TempDir {
 public:
     TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir() { std::filesystem::remove_all(path_, ignored_); }
     const std::filesystem::path& Path() const { return path_; }
     std::string File(const std::string& name) const { return (path_ / name).string(); }
     // How many files and folders it holds: temporary files left behind show here.
-    std::size_t Entries() const {
-        using It = std::filesystem::directory_iterator;
-        return std::size_t(std::distance(It(path_), It()));
-    }
+    std::size_t Entries() const;
 
 private:
     std::filesystem::path path_;
+    std::error_code ignored_;
 };
 
-void SetEnv(const char* name, const std::string& value);
-void UnsetEnv(const char* name);
-
+void SetEnv(const char* name, const std::string& value);  // an empty value removes the variable
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
@@ -41,17 +34,14 @@ public:
     TraceCapture();
     ~TraceCapture();
     std::vector<std::string> Lines() const;  // lines without their CR LF
-    const std::string& Path() const { return path_; }
 
 private:
     TempDir dir_;
-    std::string path_;
 };
 
-// The tree of an XML text, owned.
 inline TxmlTree Load(std::string_view text) { return TxmlTree(LoadXmlString(text)); }
 
-// Children names of node, joined by ",".
+// Names of the element children (comments left out), joined by ",".
 std::string ChildNames(const TxmlNode* node);
 
 // The whole subtree on one line: "!" for a comment, the name, {the attribute lines apart by "|"},

@@ -1,28 +1,15 @@
 #pragma once
-// Shared by the store's tests: a private temporary folder per test, whole-file helpers, and a leak
-// handler that reports instead of waiting for a user at exit.
+// Shared by the store's tests: the XML tests' helpers, the error text of a failed call, and a reader of
+// a call's result.
 #include <string>
+#include <type_traits>
 
+#include "../xml/support.h"
 #include "xmlini/InterfacedObject.h"
 
-#include "platform/codepage.h"
-
-// A fresh folder below the system's temporary folder, removed with its content at destruction.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    // The folder's path with the platform's separator, no trailing separator (ANSI bytes).
-    const AnsiString& Path() const { return path_; }
-    // Path + separator + name.
-    AnsiString File(const AnsiString& name) const;
-
-private:
-    AnsiString path_;
-};
+using xmltest::ReadFile;
+using xmltest::TempDir;
+using xmltest::WriteFile;
 
 // The message a failed call raises in its caller, "" when the call succeeded.
 std::string Failure(HRESULT status);
@@ -37,9 +24,26 @@ std::string Thrown(F&& f) {
     return "no error";
 }
 
-std::string ReadFileBytes(const AnsiString& path);
-void WriteFileBytes(const AnsiString& path, const std::string& bytes);
-bool FileIsThere(const AnsiString& path);
+// Calls a method whose last parameter is its result and returns that result: the text of a BSTR, a
+// counted reference for an interface, the value itself otherwise. A failed call raises.
+template <class I, class... P, class... A>
+auto Out(const TInterfacePtr<I>& object, HRESULT (STDMETHODCALLTYPE I::*method)(P...), A... args) {
+    using R = std::remove_pointer_t<std::tuple_element_t<sizeof...(P) - 1, std::tuple<P...>>>;
+    using Target = std::remove_pointer_t<R>;
+    if constexpr (std::is_same_v<R, BSTR>) {
+        TBStr text;
+        CheckAutoResult((object.Get()->*method)(args..., text.Receive()));
+        return text.Value();
+    } else if constexpr (std::is_class_v<Target> && std::is_base_of_v<IUnknown, Target>) {
+        TInterfacePtr<Target> result;
+        CheckAutoResult((object.Get()->*method)(args..., result.Receive()));
+        return result;
+    } else {
+        R result{};
+        CheckAutoResult((object.Get()->*method)(args..., &result));
+        return result;
+    }
+}
 
 // The text of a file the store writes, lines joined by CR LF as the writer makes them.
 std::string XmlFileText(std::initializer_list<const char*> elementLines);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "TestSupport.h"
@@ -12,640 +11,295 @@
 namespace {
 
 using IniPtr = TInterfacePtr<IXMLIni>;
-using NodePtr = TInterfacePtr<IXMLTreeNode>;
+using Ini = IXMLIni;
+using xmltest::ChildNames;
+using xmltest::Shape;
 
 WideString Wide(const AnsiString& text) { return platform::AnsiToWide(text); }
-
-bool Open(const IniPtr& ini, const char16_t* path, bool create = false, int index = -1) {
-    bool opened = false;
-    CheckAutoResult(ini->OpenKey(path, create, index, &opened));
-    return opened;
+bool Open(const IniPtr& ini, const char16_t* path, bool create = false, int index = -1) { return Out(ini, &Ini::OpenKey, path, create, index); }
+WideString Read(const IniPtr& ini, const char16_t* name) { return Out(ini, &Ini::ReadString, name, u"-"); }
+TxmlNode* Current(const IniPtr& ini) { return Out(ini, &Ini::GetCurrentKeyNode); }
+TxmlNode* RawOf(const TInterfacePtr<IXMLTreeNode>& node) {
+    return node ? Out(node.Query<IXMLRawNode>(), &IXMLRawNode::GetNode) : nullptr;
 }
-
-WideString Read(const IniPtr& ini, const char16_t* name, const char16_t* def = u"") {
-    TBStr value;
-    CheckAutoResult(ini->ReadString(name, def, value.Receive()));
-    return value.Value();
-}
-
-TxmlNode* Current(const IniPtr& ini) {
-    TxmlNode* node = nullptr;
-    CheckAutoResult(ini->GetCurrentKeyNode(&node));
-    return node;
-}
-
-TxmlNode* RootOf(const IniPtr& ini) {
-    NodePtr root;
-    CheckAutoResult(ini->GetRootNode(root.Receive()));
-    if (!root) return nullptr;
-    TxmlNode* node = nullptr;
-    CheckAutoResult(root.Query<IXMLRawNode>()->GetNode(&node));
-    return node;
-}
-
-// Names of the element children joined by ","; the header comment of a loaded file is left out.
-std::string ChildNames(const TxmlNode* node) {
-    std::string names;
-    for (const TxmlNode* child : node->Children)
-        if (!child->IsComment) names += (names.empty() ? "" : ",") + child->Name;
-    return names;
-}
-
-int ValueCount(const IniPtr& ini) {
-    int count = -1;
-    CheckAutoResult(ini->GetValueCount(&count));
-    return count;
-}
-
-WideString Strings(const IniPtr& ini, const char16_t* name) {
-    TBStr text;
-    CheckAutoResult(ini->ReadStrings(name, text.Receive()));
-    return text.Value();
-}
-
-WideString FileName(const IniPtr& ini) {
-    TBStr name;
-    CheckAutoResult(ini->GetFileName(name.Receive()));
-    return name.Value();
-}
-
-bool Exists(const IniPtr& ini, const char16_t* path) {
-    bool exists = false;
-    CheckAutoResult(ini->KeyExists(path, &exists));
-    return exists;
-}
-
-bool ByValues(const IniPtr& ini, const char16_t* path, const char16_t* values, bool create) {
-    bool opened = false;
-    CheckAutoResult(ini->OpenKeyByValues(path, values, create, &opened));
-    return opened;
-}
-
-bool SaveOf(const IniPtr& ini) {
-    bool written = false;
-    CheckAutoResult(ini->Save(&written));
-    return written;
-}
+TxmlNode* RootOf(const IniPtr& ini) { return RawOf(Out(ini, &Ini::GetRootNode)); }
+bool Save(const IniPtr& ini) { return Out(ini, &Ini::Save); }
+const std::string kNoKey = "Open key before writing";
 
 class Store : public testing::Test {
 protected:
-    void SetUp() override { liveBefore_ = LiveObjects().Count(); }
     void TearDown() override { EXPECT_EQ(LiveObjects().Count(), liveBefore_) << "store objects left referenced"; }
 
     // A store over a file of the folder holding the given element lines (none: no file).
     IniPtr StoreOver(const char* name, std::initializer_list<const char*> lines = {}, bool makeFile = true) {
         file_ = folder_.File(name);
-        if (makeFile) WriteFileBytes(file_, XmlFileText(lines));
+        if (makeFile) WriteFile(file_, XmlFileText(lines));
         return NewXMLIni(Wide(file_));
     }
 
-    TempFolder folder_;
+    int liveBefore_ = LiveObjects().Count();
+    TempDir folder_;
     AnsiString file_;
-    int liveBefore_ = 0;
 };
 
 const std::initializer_list<const char*> kGerman = {"  <Options>", "    <Advanced Language=\"German\" />", "  </Options>"};
 
 }  // namespace
 
-TEST_F(Store, MissingFileGivesEmptyStoreAndNoKey) {
-    IniPtr ini = StoreOver("Desktop.xml", {}, false);
-    EXPECT_FALSE(Open(ini, u"Options\\Advanced"));
-    EXPECT_EQ(Current(ini), nullptr);
-    TBStr value;
-    EXPECT_EQ(Failure(ini->ReadString(u"Language", u"", value.Receive())), "Open key before writing");
-    EXPECT_EQ(Failure(ini->WriteString(u"Language", u"x")), "Open key before writing");
-    EXPECT_EQ(ChildNames(RootOf(ini)), "");
-    ini.Reset();
-    EXPECT_FALSE(FileIsThere(file_)) << "releasing writes nothing";
-}
+TEST_F(Store, OpeningKeysAndReadingTheDialogsLanguage) {
+    IniPtr missing = StoreOver("Missing.xml", {}, false);
+    EXPECT_FALSE(Open(missing, u"Options\\Advanced"));
+    EXPECT_EQ(Failure(missing->WriteString(u"Language", u"x")), kNoKey);
+    missing.Reset();
+    EXPECT_FALSE(std::filesystem::exists(file_)) << "releasing writes nothing";
 
-TEST_F(Store, ReadsTheDialogsLanguage) {
     IniPtr ini = StoreOver("Desktop.xml", kGerman);
-    EXPECT_TRUE(Open(ini, u"Options\\Advanced"));
-    EXPECT_EQ(Read(ini, u"Language"), u"German");
-    EXPECT_EQ(Read(ini, u"LANGUAGE"), u"German");
     EXPECT_TRUE(Open(ini, u"options\\ADVANCED"));
-    EXPECT_EQ(Current(ini)->Name, "Advanced");
-    EXPECT_EQ(Read(ini, u"Missing", u"fallback"), u"fallback");
-
-    EXPECT_EQ(ValueCount(ini), 1);
+    EXPECT_EQ(Read(ini, u"LANGUAGE") + Read(ini, u"Missing"), u"German-");
+    EXPECT_EQ(Out(ini, &Ini::GetValueCount), 1);
+    EXPECT_TRUE(Open(ini, u"\\\\")) << "a relative path of separators only stays at the current key";
     CheckAutoResult(ini->WriteString(u"language", u""));
-    EXPECT_EQ(ValueCount(ini), 0);
-    EXPECT_EQ(Read(ini, u"Language", u"none"), u"none");
-}
-
-TEST_F(Store, EmptyPathOpensTheTop) {
-    IniPtr ini = StoreOver("a.xml", kGerman);
-    EXPECT_TRUE(Open(ini, u"Options"));
-    EXPECT_TRUE(Open(ini, u""));
+    EXPECT_EQ(Shape(Current(ini)), "Advanced");
+    EXPECT_TRUE(Open(ini, u""));  // the top: readable, not writable
     EXPECT_EQ(Current(ini), RootOf(ini));
-    EXPECT_EQ(Failure(ini->WriteInteger(u"x", 1)), "Open key before writing");
-    EXPECT_EQ(ValueCount(ini), 0);
-
-    // A relative path of separators only stays at the current key.
-    EXPECT_TRUE(Open(ini, u"Options\\Advanced"));
-    EXPECT_TRUE(Open(ini, u"\\\\"));
-    EXPECT_EQ(Current(ini)->Name, "Advanced");
+    EXPECT_EQ(Failure(ini->WriteInteger(u"x", 1)), kNoKey);
+    // KeyExists moves along the path as far as it leads and creates nothing.
+    for (auto [path, exists, reached] : {std::tuple{u"Options\\X", false, "Options"}, {u"options\\advanced", true, "Advanced"}, {u"Q", false, "Root"}}) {
+        EXPECT_EQ(Out(ini, &Ini::KeyExists, path), exists);
+        EXPECT_EQ(Current(ini)->Name, reached);
+    }
+    EXPECT_EQ(ChildNames(RootOf(ini)), "Options");
 }
 
-TEST_F(Store, IndexSelectsAmongSameNames) {
+TEST_F(Store, IndexAndRelativePathsSelectAndCreateKeys) {
     IniPtr ini = StoreOver("k.xml", {"  <K>", "    <Item N=\"0\" />", "    <X />", "    <Item N=\"2\" />", "  </K>"});
-    ASSERT_TRUE(Open(ini, u"K\\Item", false, -1));
-    EXPECT_EQ(Read(ini, u"N"), u"0");
-    ASSERT_TRUE(Open(ini, u"K\\Item", false, 0));
-    EXPECT_EQ(Read(ini, u"N"), u"2");
+    for (auto [index, n] : {std::pair{-1, u"0"}, {0, u"2"}, {-9, u"0"}}) {  // below -1 searches from the start
+        ASSERT_TRUE(Open(ini, u"K\\Item", false, index));
+        EXPECT_EQ(Read(ini, u"N"), n);
+    }
     EXPECT_FALSE(Open(ini, u"K\\Item", false, 2));
     EXPECT_EQ(Current(ini), nullptr);
     ASSERT_TRUE(Open(ini, u"K\\Item", true, 2));
-    EXPECT_EQ(ChildNames(Current(ini)->Parent), "Item,X,Item,Item");
-    EXPECT_EQ(Current(ini), Current(ini)->Parent->Children[3]);
-    ASSERT_TRUE(Open(ini, u"K\\Item", false, -9)) << "an index below -1 searches from the start";
-    EXPECT_EQ(Read(ini, u"N"), u"0");
-}
-
-TEST_F(Store, RelativeAndAbsoluteCreation) {
-    IniPtr ini = StoreOver("r.xml");
-    ASSERT_TRUE(Open(ini, u"A", true));
-    ASSERT_TRUE(Open(ini, u"\\B", true));
-    EXPECT_EQ(Current(ini)->Parent->Name, "A");
-    ASSERT_TRUE(Open(ini, u"A", true));
-    ASSERT_TRUE(Open(ini, u"B", true));
-    EXPECT_EQ(Current(ini)->Parent, RootOf(ini));
-    EXPECT_EQ(ChildNames(RootOf(ini)), "A,B");
-    ASSERT_TRUE(Open(ini, u"\\A\\\\C\\", true)) << "relative to B";
+    TxmlNode* made = Current(ini);
+    EXPECT_EQ(made, made->Parent->Children[3]);
+    for (const char16_t* path : {u"A", u"\\B", u"B", u"\\A\\\\C\\"}) ASSERT_TRUE(Open(ini, path, true)) << "relative to the key before";
     EXPECT_EQ(GetNodePath(Current(ini)), "Root\\B\\A\\C");
-    EXPECT_TRUE(Open(ini, u"b\\a\\c"));
-
-    // Without a current key a relative path has nowhere to start.
-    CheckAutoResult(ini->SetCurrentKey(nullptr));
+    EXPECT_EQ(Shape(RootOf(ini)), "Root(!=\" created by Velmora XML package \",K(Item{N=0},X,Item{N=2},Item),A(B),B(A(C)))");
+    CheckAutoResult(ini->SetCurrentKey(nullptr));  // a relative path has nowhere to start
     bool opened = true;
-    EXPECT_EQ(Failure(ini->OpenKey(u"\\X", true, -1, &opened)), "Open key before writing");
-}
-
-TEST_F(Store, KeyExistsMovesAlongThePath) {
-    IniPtr ini = StoreOver("e.xml", {"  <A>", "    <B />", "  </A>"});
-    EXPECT_FALSE(Exists(ini, u"A\\X"));
-    EXPECT_EQ(Current(ini)->Name, "A");
-    EXPECT_TRUE(Exists(ini, u"a\\b"));
-    EXPECT_EQ(Current(ini)->Name, "B");
-    EXPECT_FALSE(Exists(ini, u"Q"));
-    EXPECT_EQ(Current(ini), RootOf(ini));
-    EXPECT_TRUE(Exists(ini, u""));
-    EXPECT_EQ(ChildNames(RootOf(ini)), "A") << "nothing is created";
+    EXPECT_EQ(Failure(ini->OpenKey(u"\\X", true, -1, &opened)), kNoKey);
 }
 
 TEST_F(Store, TypedValuesAndTheirTexts) {
     IniPtr ini = StoreOver("t.xml");
     ASSERT_TRUE(Open(ini, u"Values", true));
     TxmlNode* key = Current(ini);
-
-    auto readBool = [&](const char* text, bool def) {
+    for (auto [text, def, expected] : {std::tuple{"1", false, true}, {"TRUE", false, true}, {"true", false, true},
+                                       {"yes", true, false}, {"0", true, false}, {"-1", true, false}, {"", true, true}, {"", false, false}}) {
         SetAttribute(key, "B", text);
-        bool value = !def;
-        CheckAutoResult(ini->ReadBool(u"B", def, &value));
-        return value;
-    };
-    EXPECT_TRUE(readBool("1", false));
-    EXPECT_TRUE(readBool("TRUE", false));
-    EXPECT_TRUE(readBool("true", false));
-    EXPECT_FALSE(readBool("yes", true));
-    EXPECT_FALSE(readBool("0", true));
-    EXPECT_FALSE(readBool("-1", true));
-    EXPECT_TRUE(readBool("", true)) << "absent gives the default";
-    EXPECT_FALSE(readBool("", false));
-    CheckAutoResult(ini->WriteBool(u"B", true));
-    EXPECT_EQ(GetAttribute(key, "B"), "True");
-    CheckAutoResult(ini->WriteBool(u"B", false));
-    EXPECT_EQ(GetAttribute(key, "B"), "False");
-
-    auto readInt = [&](const char* text) {
+        EXPECT_EQ(Out(ini, &Ini::ReadBool, u"B", def), expected) << text;
+    }
+    for (auto [text, expected] : {std::pair{"12abc", 7}, {"-12", -12}, {"+12", 12}, {" 12", 7}, {"0x1F", 7},
+                                  {"-2147483648", INT32_MIN}, {"2147483648", 7}, {"-", 7}, {"", 7}}) {
         SetAttribute(key, "I", text);
-        int value = 0;
-        CheckAutoResult(ini->ReadInteger(u"I", 7, &value));
-        return value;
-    };
-    EXPECT_EQ(readInt("12abc"), 7);
-    EXPECT_EQ(readInt("-12"), -12);
-    EXPECT_EQ(readInt("+12"), 12);
-    EXPECT_EQ(readInt(" 12"), 7);
-    EXPECT_EQ(readInt("0x1F"), 7);
-    EXPECT_EQ(readInt("-2147483648"), INT32_MIN);
-    EXPECT_EQ(readInt("2147483648"), 7);
-    EXPECT_EQ(readInt("-"), 7);
-    EXPECT_EQ(readInt(""), 7);
-    CheckAutoResult(ini->WriteInteger(u"I", -42));
-    EXPECT_EQ(GetAttribute(key, "I"), "-42");
-    CheckAutoResult(ini->WriteInteger(u"I", 0));
-    EXPECT_EQ(GetAttribute(key, "I"), "0") << "zero is a value, not an empty text";
-}
-
-TEST_F(Store, RectanglesAndPoints) {
-    IniPtr ini = StoreOver("g.xml");
-    ASSERT_TRUE(Open(ini, u"Window", true));
-    TxmlNode* key = Current(ini);
+        EXPECT_EQ(Out(ini, &Ini::ReadInteger, u"I", 7), expected) << text;
+    }
     const TIniRect def{-1, -2, -3, -4};
-    auto readRect = [&](const char* text) {
-        SetAttribute(key, "R", text);
-        TIniRect value;
-        CheckAutoResult(ini->ReadRect(u"R", def, &value));
-        return value;
-    };
-    CheckAutoResult(ini->WriteRect(u"R", TIniRect{1, 2, 3, 4}));
-    EXPECT_EQ(GetAttribute(key, "R"), "[1,2,3,4]");
-    TIniRect back;
-    CheckAutoResult(ini->ReadRect(u"R", def, &back));
-    EXPECT_EQ(back, (TIniRect{1, 2, 3, 4}));
-    EXPECT_EQ(readRect("(5; 6)"), def);
-    EXPECT_EQ(readRect("[5, 6]"), (TIniRect{5, -2, -3, -4}));
-    EXPECT_EQ(readRect("{ 5 , 6 ,7, 8 )"), (TIniRect{5, 6, 7, 8}));
-    EXPECT_EQ(readRect("1,x,3,y"), (TIniRect{1, -2, 3, -4}));
-    EXPECT_EQ(readRect("12345678901,0,0,0"), (TIniRect{1234567890, 0, 0, 0})) << "cut to ten characters";
-    EXPECT_EQ(readRect(""), def);
-    CheckAutoResult(ini->WriteRect(u"R", TIniRect{-99999, -1, 0, INT32_MAX}));
-    CheckAutoResult(ini->ReadRect(u"R", def, &back));
-    EXPECT_EQ(back, (TIniRect{-99999, -1, 0, INT32_MAX}));
-
+    for (auto [text, expected] : {std::pair{"(5; 6)", def}, {"[5, 6]", TIniRect{5, -2, -3, -4}}, {"{ 5 , 6 ,7, 8 )", TIniRect{5, 6, 7, 8}},
+                                  {"1,x,3,y", TIniRect{1, -2, 3, -4}}, {"12345678901,0,0,0", TIniRect{1234567890, 0, 0, 0}}, {"", def}}) {
+        SetAttribute(key, "R", text);  // each number is cut to ten characters
+        EXPECT_EQ(Out(ini, &Ini::ReadRect, u"R", def), expected) << text;
+    }
     const TIniPoint pdef{-5, -6};
-    auto readPoint = [&](const char* text) {
+    for (auto [text, expected] : {std::pair{"[10,20]", TIniPoint{10, 20}}, {"10,20", TIniPoint{10, 20}}, {"[7]", pdef},
+                                  {",,3,,4", TIniPoint{3, 4}}, {"", pdef}}) {
         SetAttribute(key, "P", text);
-        TIniPoint value;
-        CheckAutoResult(ini->ReadPoint(u"P", pdef, &value));
-        return value;
-    };
-    EXPECT_EQ(readPoint("[10,20]"), (TIniPoint{10, 20}));
-    EXPECT_EQ(readPoint("10,20"), (TIniPoint{10, 20}));
-    EXPECT_EQ(readPoint("[7]"), pdef);
-    EXPECT_EQ(readPoint(",,3,,4"), (TIniPoint{3, 4}));
-    EXPECT_EQ(readPoint(""), pdef);
+        EXPECT_EQ(Out(ini, &Ini::ReadPoint, u"P", pdef), expected) << text;
+    }
+    CheckAutoResult(ini->WriteBool(u"B", true));
+    CheckAutoResult(ini->WriteBool(u"F", false));
+    CheckAutoResult(ini->WriteInteger(u"I", -42));
+    CheckAutoResult(ini->WriteInteger(u"Z", 0));  // zero is a value, not an empty text
+    CheckAutoResult(ini->WriteRect(u"R", TIniRect{-99999, -1, 0, INT32_MAX}));
     CheckAutoResult(ini->WritePoint(u"P", TIniPoint{-3, 9}));
-    EXPECT_EQ(GetAttribute(key, "P"), "[-3,9]");
-    EXPECT_EQ(readPoint("[-3,9]"), (TIniPoint{-3, 9}));
+    EXPECT_EQ(key->Attributes.Text(), "B=True\r\nF=False\r\nI=-42\r\nZ=0\r\nR=[-99999,-1,0,2147483647]\r\nP=[-3,9]\r\n");
+    EXPECT_EQ(Out(ini, &Ini::ReadRect, u"R", def), (TIniRect{-99999, -1, 0, INT32_MAX}));
 }
 
 TEST_F(Store, StringLists) {
-    IniPtr ini = StoreOver("s.xml");
-    ASSERT_TRUE(Open(ini, u"Lists", true));
-    TxmlNode* key = Current(ini);
-    CheckAutoResult(ini->WriteStrings(u"Recent", u"one\r\ntwo\nthree", 0));
-    TxmlNode* list = FindChild(key, "Recent");
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(ChildNames(list), "Item,Item,Item");
-    EXPECT_EQ(list->Children[1]->Value, "two");
-    EXPECT_EQ(Strings(ini, u"recent"), u"one\r\ntwo\r\nthree");
-
-    SetAttribute(list, "Keep", "me");
-    CheckAutoResult(ini->WriteStrings(u"Recent", u"a\rb\r\nc\r\n", 1));
-    EXPECT_EQ(ChildNames(list), "Item,Item");
-    EXPECT_EQ(GetAttribute(list, "Keep"), "me") << "the list element's own attributes stay";
-    CheckAutoResult(ini->WriteStrings(u"Recent", u"a\nb\nc", 10));
-    EXPECT_EQ(ChildNames(list), "Item,Item,Item");
-    CheckAutoResult(ini->WriteStrings(u"Recent", u"", 0));
-    EXPECT_EQ(ChildNames(list), "");
-
-    EXPECT_EQ(Strings(ini, u"Missing"), u"");
+    IniPtr ini = StoreOver("s.xml", {"  <Lists>", "    <Recent Keep=\"me\" >", "      <Item>old</Item>", "    </Recent>", "  </Lists>"});
+    ASSERT_TRUE(Open(ini, u"Lists"));
+    TxmlNode* list = FindChild(Current(ini), "Recent");
+    for (auto [text, maxIndex, shape] : {std::tuple{u"one\r\ntwo\nthree", 0, "(Item=\"one\",Item=\"two\",Item=\"three\")"},
+                                         {u"a\rb\r\nc\r\n", 1, "(Item=\"a\",Item=\"b\")"}, {u"", 0, ""}}) {
+        CheckAutoResult(ini->WriteStrings(u"Recent", text, maxIndex));
+        EXPECT_EQ(Shape(list), "Recent{Keep=me}" + std::string(shape)) << "the list element's own attributes stay";
+    }
+    CheckAutoResult(ini->WriteStrings(u"recent", u"a < b\n c & \"d\" ", 10));
+    EXPECT_EQ(Out(ini, &Ini::ReadStrings, u"Recent"), u"a < b\r\n c & \"d\"");
+    EXPECT_EQ(Out(ini, &Ini::ReadStrings, u"Missing"), u"");
     EXPECT_EQ(Failure(ini->WriteStrings(u"", u"x", 0)), "A string list needs a name");
-    EXPECT_EQ(ChildNames(key), "Recent") << "the key's subkeys survive";
-
-    // An empty name reads the current key's own children, whatever their names.
     ASSERT_TRUE(Open(ini, u"Lists\\Recent"));
-    CheckAutoResult(ini->WriteStrings(u"Inner", u" x \n y ", 0));
-    ASSERT_TRUE(Open(ini, u"Lists\\Recent\\Inner"));
-    EXPECT_EQ(Strings(ini, u""), u"x \r\n y");
-
+    EXPECT_EQ(Out(ini, &Ini::ReadStrings, u""), u"a < b\r\n c & \"d\"") << "an empty name reads the key's own children";
     CheckAutoResult(ini->SetCurrentKey(nullptr));
     TBStr text;
-    EXPECT_EQ(Failure(ini->ReadStrings(u"Recent", text.Receive())), "Open key before writing");
+    EXPECT_EQ(Failure(ini->ReadStrings(u"Recent", text.Receive())), kNoKey);
 }
 
-TEST_F(Store, SavedFileLayoutAndRoundTrip) {
+TEST_F(Store, SavingReadOnlyAndSwitchingFiles) {
     IniPtr ini = StoreOver("Desktop.xml", {}, false);
     ASSERT_TRUE(Open(ini, u"Options\\Advanced", true));
     CheckAutoResult(ini->WriteString(u"Language", u"Russian"));
-    EXPECT_TRUE(SaveOf(ini));
-    EXPECT_EQ(ReadFileBytes(file_), XmlFileText({"  <Options>", "    <Advanced Language=\"Russian\" />", "  </Options>"}));
-
-    ASSERT_TRUE(Open(ini, u"Options\\Lists", true));
-    CheckAutoResult(ini->WriteStrings(u"Recent", u"a < b\nc & \"d\"", 0));
-    CheckAutoResult(ini->WriteRect(u"Bounds", TIniRect{1, 2, 3, 4}));
-    EXPECT_TRUE(SaveOf(ini));
-    ini.Reset();
-
-    IniPtr again = NewXMLIni(Wide(file_));
-    ASSERT_TRUE(Open(again, u"Options\\Lists"));
-    EXPECT_EQ(Strings(again, u"Recent"), u"a < b\r\nc & \"d\"");
-    TIniRect rect;
-    CheckAutoResult(again->ReadRect(u"Bounds", TIniRect{}, &rect));
-    EXPECT_EQ(rect, (TIniRect{1, 2, 3, 4}));
-    std::string before = ReadFileBytes(file_);
-    EXPECT_TRUE(SaveOf(again));
-    EXPECT_EQ(ReadFileBytes(file_), before) << "a re-read file saves to the same bytes";
-}
-
-TEST_F(Store, ReadOnlyAndReleaseWithoutSave) {
-    IniPtr ini = StoreOver("ro.xml", kGerman);
-    std::string original = ReadFileBytes(file_);
-    bool readOnly = true;
-    CheckAutoResult(ini->GetReadOnly(&readOnly));
-    EXPECT_FALSE(readOnly);
-    ASSERT_TRUE(Open(ini, u"Options\\Advanced"));
+    EXPECT_TRUE(Save(ini));
+    const std::string saved = XmlFileText({"  <Options>", "    <Advanced Language=\"Russian\" />", "  </Options>"});
+    EXPECT_EQ(ReadFile(file_), saved);
+    TxmlNode* root = RootOf(ini);
     CheckAutoResult(ini->WriteString(u"Language", u"French"));
     CheckAutoResult(ini->SetReadOnly(true));
-    CheckAutoResult(ini->GetReadOnly(&readOnly));
-    EXPECT_TRUE(readOnly);
-    EXPECT_FALSE(SaveOf(ini));
-    EXPECT_EQ(ReadFileBytes(file_), original);
-    CheckAutoResult(ini->SetFileName(Wide(file_).c_str()));
-    EXPECT_EQ(ReadFileBytes(file_), original) << "switching saves only when writable";
+    EXPECT_TRUE(Out(ini, &Ini::GetReadOnly));
+    EXPECT_FALSE(Save(ini));
+    CheckAutoResult(ini->SetFileName(Wide(file_).c_str()));  // the same name: saves only when writable
+    EXPECT_EQ(ReadFile(file_), saved);
     CheckAutoResult(ini->SetReadOnly(false));
-    ini.Reset();
-    EXPECT_EQ(ReadFileBytes(file_), original) << "release discards unsaved changes";
-}
-
-TEST_F(Store, SameFileNameSavesAndKeepsTree) {
-    IniPtr ini = StoreOver("same.xml", kGerman);
-    ASSERT_TRUE(Open(ini, u"Options\\Advanced"));
-    TxmlNode* root = RootOf(ini);
-    TxmlNode* key = Current(ini);
-    CheckAutoResult(ini->WriteString(u"Language", u"French"));
     CheckAutoResult(ini->SetFileName(Wide(file_).c_str()));
-    EXPECT_EQ(RootOf(ini), root);
-    EXPECT_EQ(Current(ini), key);
-    EXPECT_NE(ReadFileBytes(file_).find("Language=\"French\""), std::string::npos);
-}
-
-TEST_F(Store, SwitchingFiles) {
-    IniPtr ini = StoreOver("first.xml", kGerman);
-    AnsiString first = file_;
-    AnsiString second = folder_.File("second.xml");
-    WriteFileBytes(second, XmlFileText({"  <Other Name=\"2\" />"}));
-    ASSERT_TRUE(Open(ini, u"Options\\Advanced"));
+    EXPECT_NE(ReadFile(file_).find("French"), std::string::npos);
+    EXPECT_EQ(RootOf(ini), root) << "the same name keeps the tree and the key";
     CheckAutoResult(ini->WriteString(u"Language", u"Dutch"));
 
+    AnsiString first = file_, second = folder_.File("second.xml");
+    WriteFile(second, XmlFileText({"  <Other Name=\"2\" />"}));
     CheckAutoResult(ini->SetFileName(Wide(second).c_str()));
-    EXPECT_NE(ReadFileBytes(first).find("Language=\"Dutch\""), std::string::npos) << "the old file was saved";
-    EXPECT_EQ(FileName(ini), Wide(second));
+    EXPECT_NE(ReadFile(first).find("Dutch"), std::string::npos) << "the old file was saved";
+    EXPECT_EQ(Out(ini, &Ini::GetFileName), Wide(second));
     EXPECT_EQ(Current(ini), RootOf(ini));
-    EXPECT_EQ(ChildNames(RootOf(ini)), "Other");
     EXPECT_TRUE(Open(ini, u"Other"));
+    std::filesystem::create_directories(folder_.File("folder.xml"));  // unreadable: the store stays as it was
+    EXPECT_NE(Failure(ini->SetFileName(Wide(folder_.File("folder.xml")).c_str())), "");
+    EXPECT_EQ(Out(ini, &Ini::GetFileName), Wide(second));
     EXPECT_EQ(Read(ini, u"Name"), u"2");
-
-    // A new file in a folder that does not exist yet: the folders are made when it is saved.
-    AnsiString nested = folder_.File("a") + "/b/c/third.xml";
-    CheckAutoResult(ini->SetFileName(Wide(nested).c_str()));
-    EXPECT_EQ(ChildNames(RootOf(ini)), "");
-    EXPECT_TRUE(Open(ini, u"New", true));
-    EXPECT_TRUE(SaveOf(ini));
-    EXPECT_TRUE(FileIsThere(nested));
+    EXPECT_THROW(NewXMLIni(Wide(folder_.File("folder.xml"))), Exception);
+    ini.Reset();
+    EXPECT_EQ(ReadFile(second), XmlFileText({"  <Other Name=\"2\" />"})) << "release discards unsaved changes";
 }
 
-TEST_F(Store, SaveFailuresAnswerFalse) {
-    IniPtr ini = StoreOver("ok.xml", {}, false);
-    ASSERT_TRUE(Open(ini, u"K", true));
-    // A folder where the file should be, and a file where a folder should be.
-    std::filesystem::create_directories(std::filesystem::path(file_));
-    EXPECT_FALSE(SaveOf(ini));
-    // The folder for a new file is made on saving; a plain file in its way makes the save fail.
+TEST_F(Store, FoldersOfNewFilesAreMadeOnSaving) {
+    IniPtr ini = NewXMLIni(Wide(folder_.Path().string() + "\\a/b\\third.xml"));  // "\" separates folders everywhere
+    ASSERT_TRUE(Open(ini, u"New", true));
+    EXPECT_TRUE(Save(ini));
+    EXPECT_TRUE(std::filesystem::exists(folder_.Path() / "a" / "b" / "third.xml"));
     CheckAutoResult(ini->SetFileName(Wide(folder_.File("later") + "/sub/x.xml").c_str()));
-    WriteFileBytes(folder_.File("later"), "x");
+    WriteFile(folder_.File("later"), "x");  // a plain file in the way makes the save fail
     ASSERT_TRUE(Open(ini, u"K", true));
-    EXPECT_FALSE(SaveOf(ini));
-    EXPECT_EQ(ReadFileBytes(folder_.File("later")), "x");
-}
+    EXPECT_FALSE(Save(ini));
+    IniPtr late = NewXMLIni(Wide(folder_.File("late.xml")));
+    ASSERT_TRUE(Open(late, u"K", true));
+    std::filesystem::create_directories(folder_.File("late.xml"));
+    EXPECT_FALSE(Save(late)) << "a folder where the file should be";
 
-TEST_F(Store, UnreadableNewFileKeepsTheStore) {
-    IniPtr ini = StoreOver("keep.xml", kGerman);
-    ASSERT_TRUE(Open(ini, u"Options\\Advanced"));
-    TxmlNode* root = RootOf(ini);
-    AnsiString folderName = folder_.File("folder.xml");
-    std::filesystem::create_directories(std::filesystem::path(folderName));
-    EXPECT_NE(Failure(ini->SetFileName(Wide(folderName).c_str())), "");
-    EXPECT_EQ(FileName(ini), Wide(file_));
-    EXPECT_EQ(RootOf(ini), root);
-    EXPECT_EQ(Read(ini, u"Language"), u"German");
-
-    // Creating a store over such a file raises in its creator.
-    EXPECT_THROW(NewXMLIni(Wide(folderName)), Exception);
-}
-
-TEST_F(Store, FileNamesBuiltTheWindowsWay) {
-    // "\" separates folders on every system, as the product's paths are built.
-    AnsiString name = folder_.Path() + "\\made\\Desktop.xml";
-    {
-        IniPtr ini = NewXMLIni(Wide(name));
-        ASSERT_TRUE(Open(ini, u"Options\\Advanced", true));
-        CheckAutoResult(ini->WriteString(u"Language", u"German"));
-        EXPECT_TRUE(SaveOf(ini));
-    }
-    AnsiString written = (std::filesystem::path(folder_.Path()) / "made" / "Desktop.xml").string();
-    ASSERT_TRUE(FileIsThere(written));
-    IniPtr again = NewXMLIni(Wide(name));
-    EXPECT_TRUE(Open(again, u"Options\\Advanced"));
-    EXPECT_EQ(Read(again, u"Language"), u"German");
-}
-
-TEST_F(Store, BareFileNameSavesInCurrentFolder) {
     auto previous = std::filesystem::current_path();
-    std::filesystem::current_path(std::filesystem::path(folder_.Path()));
-    {
-        IniPtr ini = NewXMLIni(u"bare.xml");
-        EXPECT_TRUE(Open(ini, u"K", true));
-        EXPECT_TRUE(SaveOf(ini));
-    }
+    std::filesystem::current_path(folder_.Path());
+    CheckAutoResult(ini->SetFileName(u"bare.xml"));
+    ASSERT_TRUE(Open(ini, u"K", true));
+    EXPECT_TRUE(Save(ini));
     std::filesystem::current_path(previous);
-    EXPECT_TRUE(FileIsThere(folder_.File("bare.xml")));
-}
+    EXPECT_TRUE(std::filesystem::exists(folder_.Path() / "bare.xml"));
 
-TEST_F(Store, EmptyFileNameHasNoTree) {
-    IniPtr ini = NewXMLIni(u"");
-    EXPECT_EQ(RootOf(ini), nullptr);
-    EXPECT_EQ(Current(ini), nullptr);
+    IniPtr none = NewXMLIni(u"");  // no tree at all
+    EXPECT_EQ(RootOf(none), nullptr);
     bool opened = true;
-    EXPECT_NE(Failure(ini->OpenKey(u"Options", true, -1, &opened)), "");
+    EXPECT_NE(Failure(none->OpenKey(u"Options", true, -1, &opened)), "");
     EXPECT_FALSE(opened);
-    EXPECT_FALSE(SaveOf(ini));
-    bool intact = false;
-    CheckAutoResult(ini->CheckTree(&intact));
-    EXPECT_TRUE(intact);
+    EXPECT_FALSE(Save(none));
+    EXPECT_TRUE(Out(none, &Ini::CheckTree));
 }
 
-TEST_F(Store, OpenKeyByValues) {
-    IniPtr ini = StoreOver("v.xml");
-    ASSERT_TRUE(ByValues(ini, u"Tools\\Tool", u"Name=Grep", true));
-    TxmlNode* grep = Current(ini);
-    EXPECT_EQ(GetNodePath(grep), "Root\\Tools\\Tool");
-    EXPECT_EQ(grep->Attributes.Text(), "Name=Grep\r\n");
-    EXPECT_TRUE(ByValues(ini, u"Tools\\Tool", u"Name=Grep", true));
-    EXPECT_EQ(Current(ini), grep) << "the second call finds the first key";
-
-    EXPECT_FALSE(ByValues(ini, u"Tools\\Tool", u"Name=Sed\r\nKind=1", false));
-    EXPECT_EQ(Current(ini), nullptr);
-    EXPECT_TRUE(ByValues(ini, u"Tools\\Tool", u"Name=Sed\r\nKind=1", true));
-    EXPECT_EQ(ChildNames(grep->Parent), "Tool,Tool");
-    EXPECT_EQ(GetAttribute(Current(ini), "Kind"), "1");
-    EXPECT_TRUE(ByValues(ini, u"tools\\tool", u"Kind=1", false)) << "a subset of the values is enough";
-
-    // Relative: the key is made below the key the walk started at.
-    ASSERT_TRUE(Open(ini, u"Tools"));
-    EXPECT_TRUE(ByValues(ini, u"\\Group\\Entry", u"Id=7", true));
-    EXPECT_EQ(GetNodePath(Current(ini)), "Root\\Tools\\Group\\Entry");
-    EXPECT_TRUE(ByValues(ini, u"Tools\\", u"", true)) << "the trailing separator is no name of its own";
-}
-
-TEST_F(Store, RenewKeyKeepsContentUnderNewName) {
-    IniPtr ini = StoreOver("n.xml", {"  <Sets>", "    <Cur A=\"1\" >", "      <Child />", "    </Cur>",
+TEST_F(Store, OpenKeyByValuesAndRenewKey) {
+    IniPtr ini = StoreOver("v.xml", {"  <Sets>", "    <Cur A=\"1\" >", "      <Child />", "    </Cur>",
                                      "    <Old B=\"2\" />", "    <Other />", "  </Sets>"});
-    NodePtr renewed;
-    CheckAutoResult(ini->RenewKey(u"Sets\\Cur", u"Sets\\Old", renewed.Receive()));
+    auto byValues = [&](const char16_t* path, const char16_t* values, bool create) { return Out(ini, &Ini::OpenKeyByValues, path, values, create); };
+    ASSERT_TRUE(byValues(u"Tools\\Tool", u"Name=Grep", true));
+    TxmlNode* grep = Current(ini);
+    EXPECT_TRUE(byValues(u"Tools\\Tool", u"Name=Grep", true));
+    EXPECT_EQ(Current(ini), grep) << "the second call finds the first key";
+    EXPECT_FALSE(byValues(u"Tools\\Tool", u"Name=Sed\r\nKind=1", false));
+    EXPECT_EQ(Current(ini), nullptr);
+    EXPECT_TRUE(byValues(u"Tools\\Tool", u"Name=Sed\r\nKind=1", true));
+    EXPECT_TRUE(byValues(u"tools\\tool", u"Kind=1", false)) << "a subset of the values is enough";
+    EXPECT_TRUE(byValues(u"\\Group\\Entry", u"Id=7", true)) << "relative: below the key the walk started at";
+    EXPECT_TRUE(byValues(u"Tools\\Made/", u"Id=8", true)) << "the trailing separator is no name of its own";
+    EXPECT_EQ(Shape(grep->Parent), "Tools(Tool{Name=Grep},Tool{Name=Sed|Kind=1}(Group(Entry{Id=7})),Made{Id=8})");
+
+    // The content moves to the second key, the first stays empty and last; a missing second key is made.
+    TxmlNode* renewed = RawOf(Out(ini, &Ini::RenewKey, u"Sets\\Cur", u"Sets\\Old"));
     TxmlNode* sets = FindChild(RootOf(ini), "Sets");
-    EXPECT_EQ(ChildNames(sets), "Old,Other,Cur");
-    EXPECT_EQ(sets->Children[0]->Attributes.Text(), "A=1\r\n");
-    EXPECT_EQ(ChildNames(sets->Children[0]), "Child");
-    EXPECT_EQ(sets->Children[2]->Attributes.Text(), "");
-    EXPECT_EQ(ChildNames(sets->Children[2]), "");
-    TxmlNode* answered = nullptr;
-    CheckAutoResult(renewed.Query<IXMLRawNode>()->GetNode(&answered));
-    EXPECT_EQ(answered, sets->Children[2]);
-    EXPECT_EQ(Current(ini), answered);
-
-    // A missing second key is made first.
-    CheckAutoResult(ini->RenewKey(u"Sets\\Other", u"Sets\\Fresh", renewed.Receive()));
-    EXPECT_EQ(ChildNames(sets), "Old,Fresh,Cur,Other");
-
+    EXPECT_EQ(Shape(sets), "Sets(Old{A=1}(Child),Other,Cur)");
+    EXPECT_EQ(renewed, sets->Children[2]);
+    EXPECT_EQ(Current(ini), renewed);
+    Out(ini, &Ini::RenewKey, u"Sets\\Other", u"Sets\\Fresh");
     // Refused before anything is lost: the top, the key itself, an ancestor of it.
-    EXPECT_EQ(Failure(ini->RenewKey(u"Sets\\Old", u"", renewed.Receive())), "Open key before writing");
-    EXPECT_EQ(Failure(ini->RenewKey(u"", u"Sets\\Old", renewed.Receive())), "Open key before writing");
-    EXPECT_NE(Failure(ini->RenewKey(u"Sets\\Old", u"sets\\old", renewed.Receive())), "");
-    EXPECT_NE(Failure(ini->RenewKey(u"Sets\\Old\\Child", u"Sets", renewed.Receive())), "");
-    EXPECT_EQ(ChildNames(sets), "Old,Fresh,Cur,Other");
-    EXPECT_EQ(ChildNames(sets->Children[0]), "Child");
-    EXPECT_EQ(sets->Children[0]->Attributes.Text(), "A=1\r\n");
+    TInterfacePtr<IXMLTreeNode> none;
+    EXPECT_EQ(Failure(ini->RenewKey(u"Sets\\Old", u"", none.Receive())), kNoKey);
+    EXPECT_EQ(Failure(ini->RenewKey(u"", u"Sets\\Old", none.Receive())), kNoKey);
+    EXPECT_NE(Failure(ini->RenewKey(u"Sets\\Old", u"sets\\old", none.Receive())), "");
+    EXPECT_NE(Failure(ini->RenewKey(u"Sets\\Old\\Child", u"Sets", none.Receive())), "");
+    EXPECT_EQ(Shape(sets), "Sets(Old{A=1}(Child),Fresh,Cur,Other)");
 }
 
-TEST_F(Store, ClearDeleteAndValueLines) {
-    IniPtr ini = StoreOver("c.xml", {"  <A X=\"1\" >", "    <B />", "  </A>", "  <Z />"});
+TEST_F(Store, ClearDeleteValueLinesChoicesAndSorting) {
+    IniPtr ini = StoreOver("c.xml", {"  <A X=\"1\" >", "    <B />", "  </A>", "  <L Align=\"right\" >", "    <E N=\"10\" />",
+                                     "    <E N=\"9\" />", "  </L>"});
     ASSERT_TRUE(Open(ini, u"A"));
     CheckAutoResult(ini->AddValueLine(u"raw line without equals"));
     EXPECT_EQ(Current(ini)->Attributes.Text(), "X=1\r\nraw line without equals\r\n");
     CheckAutoResult(ini->ClearKey());
-    EXPECT_EQ(Current(ini)->Attributes.Count(), 0);
-    EXPECT_EQ(ChildNames(Current(ini)), "");
-
+    EXPECT_EQ(Shape(Current(ini)), "A");
     CheckAutoResult(ini->DeleteKey());
-    EXPECT_EQ(ChildNames(RootOf(ini)), "Z");
     EXPECT_EQ(Current(ini), nullptr) << "no key is open after its element is gone";
-    EXPECT_EQ(Failure(ini->WriteString(u"v", u"1")), "Open key before writing");
-    EXPECT_EQ(Failure(ini->DeleteKey()), "Open key before writing");
-    ASSERT_TRUE(Open(ini, u""));
-    EXPECT_EQ(Failure(ini->ClearKey()), "Open key before writing");
-    EXPECT_EQ(Failure(ini->AddValueLine(u"x=1")), "Open key before writing");
-    EXPECT_EQ(ChildNames(RootOf(ini)), "Z");
-}
-
-TEST_F(Store, ChoicesAndSorting) {
-    IniPtr ini = StoreOver("o.xml", {"  <L>", "    <E N=\"10\" />", "    <E N=\"9\" />", "    <E N=\"100\" />", "  </L>"});
+    EXPECT_EQ(Failure(ini->DeleteKey()), kNoKey);
     ASSERT_TRUE(Open(ini, u"L"));
     CheckAutoResult(ini->SortKeys(u"N"));
-    TxmlNode* l = Current(ini);
-    EXPECT_EQ(GetAttribute(l->Children[0], "N"), "9");
-
-    CheckAutoResult(ini->WriteChoice(u"Align", u"Left,Right,Center", 1));
-    EXPECT_EQ(GetAttribute(l, "Align"), "Right");
-    int index = -1;
-    CheckAutoResult(ini->ReadChoice(u"Align", u"Left,Right,Center", 0, &index));
-    EXPECT_EQ(index, 1);
+    EXPECT_EQ(Out(ini, &Ini::ReadChoice, u"Align", u"Left,Right,Center", 0), 1);
+    CheckAutoResult(ini->WriteChoice(u"Align", u"Left,Right,Center", 2));
+    EXPECT_EQ(Shape(Current(ini)), "L{Align=Center}(E{N=9},E{N=10})");
     ASSERT_TRUE(Open(ini, u""));
-    CheckAutoResult(ini->ReadChoice(u"Align", u"Left,,Right", 5, &index));
-    EXPECT_EQ(index, 1) << "reading works on the top: an absent value matches the empty item";
-    EXPECT_EQ(Failure(ini->WriteChoice(u"Align", u"Left,Right", 0)), "Open key before writing");
-    EXPECT_EQ(Failure(ini->SortKeys(u"N")), "Open key before writing");
+    EXPECT_EQ(Out(ini, &Ini::ReadChoice, u"Align", u"Left,,Right", 5), 1) << "reading works on the top";
+    EXPECT_EQ(Failure(ini->WriteChoice(u"Align", u"Left", 0)), kNoKey);
+    EXPECT_EQ(Failure(ini->SortKeys(u"N")), kNoKey);
+    EXPECT_EQ(Failure(ini->ClearKey()), kNoKey);
+    EXPECT_EQ(Failure(ini->AddValueLine(u"x=1")), kNoKey);
+    EXPECT_EQ(ChildNames(RootOf(ini)), "L");
 }
 
-TEST_F(Store, CurrentKeyThroughNodeInterfaces) {
+TEST_F(Store, CurrentKeyAndRootThroughNodeInterfaces) {
+    xmltest::TraceCapture trace;
     IniPtr ini = StoreOver("i.xml", kGerman);
-    NodePtr root;
-    CheckAutoResult(ini->GetRootNode(root.Receive()));
-    NodePtr options;
-    CheckAutoResult(root->FindChild(u"Options", options.Receive()));
-    NodePtr advanced;
-    CheckAutoResult(options->FindChild(u"Advanced", advanced.Receive()));
-    CheckAutoResult(ini->SetCurrentKey(advanced.Get()));
+    auto options = Out(Out(ini, &Ini::GetRootNode), &IXMLTreeNode::FindChild, u"Options");
+    CheckAutoResult(ini->SetCurrentKey(Out(options, &IXMLTreeNode::FindChild, u"Advanced").Get()));
     EXPECT_EQ(Read(ini, u"Language"), u"German");
-    NodePtr key, alias;
-    CheckAutoResult(ini->GetCurrentKey(key.Receive()));
-    CheckAutoResult(ini->GetKey(alias.Receive()));
-    EXPECT_NE(key.Get(), alias.Get());
-    TBStr path;
-    CheckAutoResult(alias->GetPath(path.Receive()));
-    EXPECT_EQ(path.Value(), u"Root\\Options\\Advanced");
-
-    CheckAutoResult(ini->SetCurrentKeyNode(FindChild(RootOf(ini), "Options")));
+    EXPECT_NE(Out(ini, &Ini::GetCurrentKey).Get(), Out(ini, &Ini::GetKey).Get());
+    EXPECT_EQ(Out(Out(ini, &Ini::GetKey), &IXMLTreeNode::GetPath), u"Root\\Options\\Advanced");
+    CheckAutoResult(ini->SetCurrentKeyNode(RawOf(options)));
     EXPECT_EQ(Current(ini)->Name, "Options");
     CheckAutoResult(ini->SetCurrentKey(nullptr));
-    CheckAutoResult(ini->GetCurrentKey(key.Receive()));
-    EXPECT_FALSE(key);
-    EXPECT_EQ(ValueCount(ini), 0);
-
-    bool intact = false;
-    CheckAutoResult(ini->CheckTree(&intact));
-    EXPECT_TRUE(intact);
+    EXPECT_FALSE(Out(ini, &Ini::GetCurrentKey));
+    EXPECT_EQ(Out(ini, &Ini::GetValueCount), 0);
+    EXPECT_TRUE(Out(ini, &Ini::CheckTree));
+    // Verifying reads the file into a copy and releases it: the header comment is a node without a name.
     CheckAutoResult(ini->VerifyFile());
-    EXPECT_EQ(ChildNames(RootOf(ini)), "Options");
-}
+    std::vector<std::string> lines = trace.Lines();
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()), (std::vector<std::string>{"Root", "", "Options", "Advanced"}));
 
-TEST_F(Store, SetRootNodeAdoptsAnotherTree) {
-    IniPtr ini = StoreOver("adopt.xml", kGerman);
     TxmlTree previous(RootOf(ini));  // the store lets go of it without destroying it
     TxmlNode* other = LoadXmlString("<Fresh Value=\"1\" />");
     CheckAutoResult(ini->SetRootNode(WrapNode(other).Get()));
-    EXPECT_EQ(RootOf(ini), other);
-    EXPECT_EQ(Current(ini), previous.Get()) << "the current key is not changed";
     EXPECT_TRUE(Open(ini, u"Fresh"));
-    EXPECT_EQ(Read(ini, u"Value"), u"1");
-    EXPECT_TRUE(SaveOf(ini));
-    EXPECT_EQ(ReadFileBytes(file_), XmlFileText({"  <Fresh Value=\"1\" />"}));
-    CheckAutoResult(ini->SetRootNode(nullptr));
-    EXPECT_EQ(RootOf(ini), nullptr);
-    DestroyNode(other);
-}
-
-namespace {
-void SetEnv(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-}  // namespace
-
-TEST_F(Store, ReleaseDestroysTreeWithTraceLines) {
-    AnsiString log = folder_.File("trace.log");
-    SetEnv("UNINSTALL_XML_LOG", log);
-    SetXmlTraceEnabled(true);
-    {
-        IniPtr ini = StoreOver("trace.xml", kGerman);
-        WriteFileBytes(log, "");
-        CheckAutoResult(ini->VerifyFile());
-        // Loading may trace the parser's own start node first; the loaded copy's release ends the log.
-        // The header comment of the file is a node of its own, with an empty name.
-        std::string verified = ReadFileBytes(log);
-        const std::string released = "Root\r\n\r\nOptions\r\nAdvanced\r\n";
-        ASSERT_GE(verified.size(), released.size());
-        EXPECT_EQ(verified.substr(verified.size() - released.size()), released) << "the verified copy is released";
-        WriteFileBytes(log, "");
-    }
-    SetXmlTraceEnabled(false);
-    SetEnv("UNINSTALL_XML_LOG", "");
-    EXPECT_EQ(ReadFileBytes(log), "Root\r\n\r\nOptions\r\nAdvanced\r\n");
-}
-
-TEST_F(Store, ReleaseOfAnAttachedTopReachesTheCaller) {
-    IniPtr ini = StoreOver("attached.xml", kGerman);
-    TxmlTree own(RootOf(ini));
-    NodePtr options = WrapNode(FindChild(own.Get(), "Options"));
+    EXPECT_TRUE(Save(ini));
+    EXPECT_EQ(ReadFile(file_), XmlFileText({"  <Fresh Value=\"1\" />"}));
     CheckAutoResult(ini->SetRootNode(options.Get()));
+    DestroyNode(other);
     options.Reset();
-    EXPECT_EQ(Thrown([&] { ini.Reset(); }), "Problem with XMLNode") << "the release error was lost";
-    EXPECT_EQ(ChildNames(own.Get()), "Options") << "the attached node stays where it is";
+    EXPECT_EQ(Thrown([&] { ini.Reset(); }), "Problem with XMLNode") << "the release of an attached top was lost";
+    EXPECT_EQ(ChildNames(previous.Get()), "Options") << "the attached node stays where it is";
+    lines = trace.Lines();
+    EXPECT_EQ(lines.back(), "Root\\Options");
 }
