@@ -182,66 +182,75 @@ TEST(BlockingSocket, SendRateLimitSpacesSends) {
     EXPECT_EQ(socket.ErrorCode, 0);
 }
 
-TEST(SocksSocket, NegotiatesWithUserAndDomainName) {
-    LoopbackServer server([](Connection& c) {
-        if (!c.ReadBytes(4)) return;
-        c.Send(std::string("\x05\x02", 2));
-        if (!c.ReadBytes(4 + 1 + 1 + 4 + 1 + 6)) return;
-        c.Send(std::string("\x01\x00", 2));
-        if (!c.ReadBytes(17 + 5 + 12 + 2)) return;
-        c.Send(std::string("\x05\x00\x00\x01\x0a\x00\x00\x01\x1f\x90", 10) + "hello");
-        c.WaitClosed();
-    });
-    TTcpSocket socket;
-    socket.SocksServer = "127.0.0.1";
-    socket.SocksPort = server.Port();
-    socket.SocksUserName = "user";
-    socket.SocksPassword = "secret";
-    socket.Connect("site.example", "80");
-    EXPECT_EQ(socket.ErrorCode, 0);
-    EXPECT_TRUE(socket.UsingSocks);
-    EXPECT_EQ(socket.SocksResponseIp, "10.0.0.1");
-    EXPECT_EQ(socket.SocksResponsePort, 8080);
-    EXPECT_EQ(socket.RemoteIp(), "site.example");
-    EXPECT_EQ(socket.ReceiveAvailable(2000), "hello");  // data after the reply belongs to the connection
-    socket.Close();
-    EXPECT_EQ(server.Received().at(0), std::string("\x05\x02\x00\x02\x01\x04", 6) + "user\x06secret" +
-                                           std::string("\x05\x01\x00\x03\x0c", 5) + "site.example" +
-                                           std::string("\x00\x50", 2));
-}
+// A SOCKS 5 server that, step by step, waits for so many bytes in all and then answers.
+struct SocksCase {
+    const char* name;
+    const char* user;  // and "secret" as the password; null: none
+    const char* target;
+    std::vector<std::pair<std::size_t, std::string>> steps;
+    std::string sent;  // what the client sends in all
+    int error, lastReply;
+    const char* boundIp;
+    int boundPort;
+};
 
-TEST(SocksSocket, RefusalsSetNegotiationError) {
-    // No acceptable method; then a refusal by the rule set (reply 2) for an IPv4 target.
-    const std::string replies[] = {std::string("\x05\xff", 2),
-                                   std::string("\x05\x00\x05\x02\x00\x01\x00\x00\x00\x00\x00\x00", 12)};
-    for (const std::string& reply : replies) {
-        LoopbackServer proxy([&reply](Connection& c) {
-            if (c.ReadBytes(3)) c.Send(reply.substr(0, 2));
-            if (reply.size() > 2 && c.ReadBytes(3 + 10)) c.Send(reply.substr(2));
+TEST(SocksSocket, NegotiatesOrSaysWhyNot) {
+    using S = std::string;
+    const S greeting("\x05\x01\x00", 3), granted("\x05\x00", 2);
+    const SocksCase cases[] = {
+        {"user and name", "user", "site.example",
+         {{4, S("\x05\x02", 2)}, {16, S("\x01\x00", 2)}, {36, S("\x05\x00\x00\x01\x0a\x00\x00\x01\x1f\x90", 10) + "hello"}},
+         S("\x05\x02\x00\x02\x01\x04", 6) + "user\x06secret" + S("\x05\x01\x00\x03\x0c", 5) + "site.example" + S("\0P", 2),
+         0, 0, "10.0.0.1", 8080},
+        {"IPv6 bound address", nullptr, "10.1.2.3",
+         {{3, granted}, {13, S("\x05\x00\x00\x04", 4) + S(16, '\x01') + S("\x01\xbb", 2) + "hello"}},
+         greeting + S("\x05\x01\x00\x01\x0a\x01\x02\x03\x01\xbb", 10), 0, 0, "", 443},
+        {"no acceptable method", nullptr, "10.1.2.3", {{3, S("\x05\xff", 2)}}, greeting, 10091, 0, "", 0},
+        {"refused by the rule set", nullptr, "10.1.2.3", {{3, granted}, {13, S("\x05\x02\x00\x01", 4) + S(6, '\0')}},
+         greeting + S("\x05\x01\x00\x01\x0a\x01\x02\x03\x01\xbb", 10), 10091, 2, "", 0},
+    };
+    for (const SocksCase& t : cases) {
+        LoopbackServer proxy([&t](Connection& c) {
+            for (const auto& [bytes, reply] : t.steps)
+                if (!c.ReadBytes(bytes) || !c.Send(reply)) return;
             c.WaitClosed();
         });
         TTcpSocket socket;
         socket.SocksServer = "127.0.0.1";
         socket.SocksPort = proxy.Port();
         socket.SocksTimeoutMs = 1000;
-        socket.Connect("10.1.2.3", "443");
-        EXPECT_EQ(socket.ErrorCode, 10091);
-        EXPECT_EQ(socket.SocksLastReply, reply.size() > 2 ? 2 : 0);
-        socket.Close();
-        const std::string sent = proxy.Received().at(0);
-        EXPECT_EQ(sent.substr(0, 3), std::string("\x05\x01\x00", 3));
-        if (reply.size() > 2) {
-            EXPECT_EQ(sent.substr(3), std::string("\x05\x01\x00\x01\x0a\x01\x02\x03\x01\xbb", 10));
+        if (t.user) {
+            socket.SocksUserName = t.user;
+            socket.SocksPassword = "secret";
         }
+        socket.Connect(t.target, t.user ? "80" : "443");
+        EXPECT_EQ(socket.ErrorCode, t.error) << t.name;
+        EXPECT_EQ(socket.SocksLastReply, t.lastReply) << t.name;
+        if (t.error == 0) {
+            EXPECT_TRUE(socket.UsingSocks) << t.name;
+            EXPECT_EQ(socket.SocksResponseIp, t.boundIp) << t.name;
+            EXPECT_EQ(socket.SocksResponsePort, t.boundPort) << t.name;
+            EXPECT_EQ(socket.RemoteIp(), t.target) << t.name;
+            // Data after the reply belongs to the connection.
+            EXPECT_EQ(socket.ReceiveAvailable(2000), "hello") << t.name;
+        }
+        socket.Close();
+        EXPECT_EQ(proxy.Received().at(0), t.sent) << t.name;
     }
 }
 
-TEST(TunnelSocket, ConnectThroughProxyOrRefused) {
-    for (bool open : {true, false}) {
-        LoopbackServer proxy([open](Connection& c) {
-            if (c.ReadHead())
-                c.Send(open ? "HTTP/1.0 200 Connection established\r\nProxy-agent: test\r\n\r\ndata"
-                            : "HTTP/1.0 407 Proxy Authentication Required\r\n\r\n");
+TEST(TunnelSocket, ConnectsOrRefusesAndCapsTheReply) {
+    std::string block = "HTTP/1.0 200 Connection established\r\n";
+    while (block.size() < (2 << 20)) block += "X-Filler: yes\r\n";
+    const std::pair<std::string, int> cases[] = {
+        {"HTTP/1.0 200 Connection established\r\nProxy-agent: test\r\n\r\ndata", 0},
+        {"HTTP/1.0 407 Proxy Authentication Required\r\n\r\n", 10091},
+        {block + "\r\n", 10091},                                                          // endless header block
+        {"HTTP/1.0 200 OK\r\nX-Long: " + std::string(2 << 20, 'y') + "\r\n\r\n", 10055},  // endless line
+    };
+    for (const auto& [reply, error] : cases) {
+        LoopbackServer proxy([&reply](Connection& c) {
+            if (c.ReadHead()) c.Send(reply);
             c.WaitClosed();
         });
         TTcpSocket socket;
@@ -250,34 +259,14 @@ TEST(TunnelSocket, ConnectThroughProxyOrRefused) {
         socket.TunnelUser = "u";
         socket.TunnelPassword = "p";
         socket.Connect("secure.example", "443");
-        EXPECT_EQ(socket.ErrorCode, open ? 0 : 10091);
-        EXPECT_EQ(socket.TunnelOpen, open);
-        if (open) {
+        EXPECT_EQ(socket.ErrorCode, error) << reply.substr(0, 40);
+        EXPECT_EQ(socket.TunnelOpen, error == 0);
+        EXPECT_EQ(socket.LineLimit, 0);
+        if (error == 0) {
             EXPECT_EQ(socket.RemotePortNumber(), 443);
             EXPECT_EQ(socket.ReceiveAvailable(2000), "data");
         }
         socket.Close();
         EXPECT_EQ(proxy.Received().at(0), "CONNECT secure.example:443 HTTP/1.0\r\nProxy-Authorization: Basic dTpw\r\n\r\n");
-    }
-}
-
-TEST(TunnelSocket, ProxyReplyIsCapped) {
-    std::string lines = "HTTP/1.0 200 Connection established\r\n";
-    while (lines.size() < (2 << 20)) lines += "X-Filler: yes\r\n";
-    const std::pair<std::string, int> cases[] = {
-        {lines + "\r\n", 10091},                                                         // endless header block
-        {"HTTP/1.0 200 OK\r\nX-Long: " + std::string(2 << 20, 'y') + "\r\n\r\n", 10055},  // endless line
-    };
-    for (const auto& [reply, error] : cases) {
-        LoopbackServer proxy([&reply](Connection& c) {
-            if (c.ReadHead()) c.Send(reply);
-        });
-        TTcpSocket socket;
-        socket.TunnelProxy = "127.0.0.1";
-        socket.TunnelPort = proxy.Port();
-        socket.Connect("secure.example", "443");
-        EXPECT_EQ(socket.ErrorCode, error);
-        EXPECT_FALSE(socket.TunnelOpen);
-        EXPECT_EQ(socket.LineLimit, 0);
     }
 }
