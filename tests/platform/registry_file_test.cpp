@@ -4,16 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include "tests/common/scoped_env.h"
+#include "tests/common/temp_dir.h"
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -22,26 +21,14 @@ namespace {
 
 class RegistryFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("uf_regfile_" + std::to_string(getpid()) + "_" +
-                   std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        fs::create_directories(folder_);
-        file_ = folder_ / "sub" / "registry.reg";
-        setenv("UNINSTALL_REGISTRY", file_.c_str(), 1);
-    }
-    void TearDown() override {
-        unsetenv("UNINSTALL_REGISTRY");
-        fs::remove_all(folder_);
-    }
+    void SetUp() override { env_.Set("UNINSTALL_REGISTRY", file_.string()); }
     void Write(const std::string& content) {
         fs::create_directories(file_.parent_path());
         std::ofstream(file_, std::ios::binary) << content;
     }
     std::string Read() const {
-        std::ifstream in(file_, std::ios::binary);
         std::stringstream s;
-        s << in.rdbuf();
+        s << std::ifstream(file_, std::ios::binary).rdbuf();
         return s.str();
     }
     AnsiString String(const std::string& key, const std::string& name, long expected = kRegSuccess) {
@@ -52,7 +39,9 @@ protected:
         return text;
     }
 
-    fs::path folder_, file_;
+    TempDir folder_;
+    ScopedEnv env_;
+    fs::path file_ = folder_.Path() / "sub" / "registry.reg";
 };
 
 const char kSample[] =
@@ -270,15 +259,11 @@ TEST_F(RegistryFile, ConcurrentWritersLoseNothing) {
 }
 
 TEST_F(RegistryFile, TheDefaultFileIsInTheUsersConfigFolder) {
-    unsetenv("UNINSTALL_REGISTRY");
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = old ? old : "";
-    setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
+    env_.Set("UNINSTALL_REGISTRY", "");
+    env_.Set("XDG_CONFIG_HOME", folder_.Path().string());
     RegistryKey k;
     ASSERT_EQ(k.Open("Software\\Q", true), kRegSuccess);
-    EXPECT_TRUE(fs::exists(folder_ / "uninstall-feedback" / "registry.reg"));
-    if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else unsetenv("XDG_CONFIG_HOME");
+    EXPECT_TRUE(fs::exists(folder_.Path() / "uninstall-feedback" / "registry.reg"));
 }
 
 }  // namespace
