@@ -22,14 +22,6 @@ struct Identity {
     std::shared_ptr<X509> certificate;
 };
 
-void AddExtension(X509* certificate, X509* issuer, int nid, const char* value) {
-    X509V3_CTX context;
-    X509V3_set_ctx(&context, issuer, certificate, nullptr, nullptr, 0);
-    X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
-    X509_add_ext(certificate, extension, -1);
-    X509_EXTENSION_free(extension);
-}
-
 // A certificate for subjectAltName names ("DNS:localhost,IP:127.0.0.1"), signed by issuer, or by
 // itself when issuer is null; a CA when names is empty.
 Identity MakeIdentity(const char* commonName, const std::string& names, const Identity* issuer) {
@@ -37,6 +29,7 @@ Identity MakeIdentity(const char* commonName, const std::string& names, const Id
     Identity made{std::shared_ptr<EVP_PKEY>(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", "P-256"), EVP_PKEY_free),
                   std::shared_ptr<X509>(X509_new(), X509_free)};
     X509* x = made.certificate.get();
+    X509* signer = issuer ? issuer->certificate.get() : x;
     X509_set_version(x, 2);
     ASN1_INTEGER_set(X509_get_serialNumber(x), serial++);
     X509_gmtime_adj(X509_getm_notBefore(x), -3600);
@@ -44,10 +37,17 @@ Identity MakeIdentity(const char* commonName, const std::string& names, const Id
     X509_set_pubkey(x, made.key.get());
     X509_NAME_add_entry_by_txt(X509_get_subject_name(x), "CN", MBSTRING_ASC,
                                reinterpret_cast<const unsigned char*>(commonName), -1, -1, 0);
-    X509* signer = issuer ? issuer->certificate.get() : x;
     X509_set_issuer_name(x, X509_get_subject_name(signer));
-    AddExtension(x, signer, NID_basic_constraints, names.empty() ? "critical,CA:TRUE" : "critical,CA:FALSE");
-    if (!names.empty()) AddExtension(x, signer, NID_subject_alt_name, names.c_str());
+    const std::pair<int, std::string> extensions[] = {
+        {NID_basic_constraints, names.empty() ? "critical,CA:TRUE" : "critical,CA:FALSE"}, {NID_subject_alt_name, names}};
+    for (const auto& [nid, value] : extensions) {
+        if (value.empty()) continue;
+        X509V3_CTX context;
+        X509V3_set_ctx(&context, signer, x, nullptr, nullptr, 0);
+        X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value.c_str());
+        X509_add_ext(x, extension, -1);
+        X509_EXTENSION_free(extension);
+    }
     X509_sign(x, issuer ? issuer->key.get() : made.key.get(), EVP_sha256());
     return made;
 }
@@ -108,7 +108,7 @@ enum class Roots { CaFile, SystemWithAuthority, SystemWithout };
 
 struct TrustCase {
     const char* name;
-    const Identity& (*server)();
+    Identity Pki::*server;
     const char* host;
     Roots roots;
     bool verify;
@@ -120,7 +120,7 @@ class TlsTrust : public ::testing::TestWithParam<TrustCase> {};
 
 TEST_P(TlsTrust, VerifiesChainAndName) {
     const TrustCase& t = GetParam();
-    LoopbackServer server(ServeTls(t.server()));
+    LoopbackServer server(ServeTls(Certificates().*t.server));
     SystemRoots(t.roots == Roots::SystemWithAuthority ? Certificates().caFile : "/nonexistent");
     TTcpSocket socket;
     socket.SetTlsEnabled(true);
@@ -142,19 +142,15 @@ TEST_P(TlsTrust, VerifiesChainAndName) {
     }
 }
 
-const Identity& Local() { return Certificates().local; }
-const Identity& Stranger() { return Certificates().stranger; }
-const Identity& SelfSigned() { return Certificates().selfSigned; }
-
 INSTANTIATE_TEST_SUITE_P(
     Tls, TlsTrust,
-    ::testing::Values(TrustCase{"CaFileByAddress", Local, "127.0.0.1", Roots::CaFile, true, 0, ""},
-                      TrustCase{"SystemRootsByName", Local, "localhost", Roots::SystemWithAuthority, true, 0, ""},
-                      TrustCase{"UnknownRoot", Local, "localhost", Roots::SystemWithout, true, 10091, "local issuer"},
-                      TrustCase{"OtherAddress", Stranger, "127.0.0.1", Roots::CaFile, true, 10091, "IP address mismatch"},
-                      TrustCase{"OtherName", Stranger, "localhost", Roots::CaFile, true, 10091, "hostname mismatch"},
-                      TrustCase{"SelfSigned", SelfSigned, "localhost", Roots::CaFile, true, 10091, "self-signed"},
-                      TrustCase{"CallerOptsOut", Stranger, "localhost", Roots::SystemWithout, false, 0, ""}),
+    ::testing::Values(TrustCase{"CaFileByAddress", &Pki::local, "127.0.0.1", Roots::CaFile, true, 0, ""},
+                      TrustCase{"SystemRootsByName", &Pki::local, "localhost", Roots::SystemWithAuthority, true, 0, ""},
+                      TrustCase{"UnknownRoot", &Pki::local, "localhost", Roots::SystemWithout, true, 10091, "local issuer"},
+                      TrustCase{"OtherAddress", &Pki::stranger, "127.0.0.1", Roots::CaFile, true, 10091, "IP address mismatch"},
+                      TrustCase{"OtherName", &Pki::stranger, "localhost", Roots::CaFile, true, 10091, "hostname mismatch"},
+                      TrustCase{"SelfSigned", &Pki::selfSigned, "localhost", Roots::CaFile, true, 10091, "self-signed"},
+                      TrustCase{"CallerOptsOut", &Pki::stranger, "localhost", Roots::SystemWithout, false, 0, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A server that completes the handshake, then does what `then` says with the raw connection.
