@@ -14,7 +14,7 @@ TEST(CodePage, AnsiRoundTripsAndQuestionMarksForTheRest) {
 }
 
 TEST(CodePage, Utf8RoundTripsAndRejectsMalformedSequences) {
-    const std::u16string text = u"Привет, \u00E9\u0800\uFF21\uFFFF\U0001F600\U0010FFFF";
+    const std::u16string text = u"Привет, \u00E9\u0800\uD7FF\uE000\uFF21\uFFFF\U0001F600\U0010FFFF";
     EXPECT_EQ(Utf8ToWide(WideToUtf8(text)), text);
     EXPECT_EQ(WideToUtf8(u"\uFF21\U00010000"), "\xEF\xBC\xA1\xF0\x90\x80\x80");
     EXPECT_EQ(WideToUtf8(std::u16string(1, u'\xD800') + u"x"), "\xEF\xBF\xBDx");  // a lone surrogate

@@ -97,6 +97,15 @@ TEST_F(Files, AnsiNamesBecomeUtf8NamesOnLinux) {
     EXPECT_TRUE(fs::exists(folder_.Path() / utf8));
     EXPECT_EQ(NativePath("a\\b"), "a/b");
 }
+
+TEST_F(Files, AFolderThatCannotBeMadeSaysWhy) {
+    try {
+        CreateDirectories(Path("a/" + std::string(300, 'x') + "/b"));
+        ADD_FAILURE() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Code(), ENAMETOOLONG);
+    }
+}
 #endif
 
 }  // namespace
