@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 
+#include "app/LanguageSelection.h"
 #include "app/UninstallMain.h"
 #include "net/HttpClient.h"
 #include "platform/clock.h"
@@ -21,7 +22,6 @@
 
 namespace {
 
-const char ProductKey[] = "Software\\Quarnel\\Velmora3\\";
 const char StartDateValue[] = "StartDate";
 
 // The version facts are read while the program starts, before any window exists, so the report never
@@ -34,7 +34,7 @@ std::int32_t GetDaysSinceStart() {
     try {
         platform::RegistryKey key;
         // Opening creates the key when it is missing; whether that worked shows in the read below.
-        key.Open(ProductKey, true);
+        key.Open(language::kProductKey, true);
         std::vector<std::uint8_t> bytes;
         if (key.ReadBinary(StartDateValue, bytes) != platform::kRegSuccess || bytes.size() != sizeof(double))
             return -1;

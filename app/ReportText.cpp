@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "app/FeedbackReport.h"
+#include "platform/text.h"
 
 const char* const OSNames[OSNameCount] = {
     "Unknown",      "Windows 95",   "Windows 95 OSR 2", "Windows 98",    "Windows 98SE", "Windows ME",
@@ -18,14 +19,6 @@ void AppendPercent(AnsiString& out, unsigned char byte) {
     out += '%';
     out += HexDigits[byte >> 4];
     out += HexDigits[byte & 0x0F];
-}
-
-// Blanks and control characters off both ends, as the CSD text may come padded.
-AnsiString TrimControls(const AnsiString& text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-    return text.substr(begin, end - begin);
 }
 
 bool IsQueryLiteral(unsigned char c) {
@@ -55,10 +48,10 @@ bool IsMailBodyDelimiter(unsigned char c) {
 int ClassifyWindowsVersion(unsigned platform, unsigned major, unsigned minor, const AnsiString& servicePack,
                            std::uint32_t kernelVersionHigh) {
     if (platform == 1) {
-        if (minor <= 9) return TrimControls(servicePack) == "B" ? 2 : 1;
+        if (minor <= 9) return platform::TrimControl(servicePack) == "B" ? 2 : 1;
         if (minor <= 89) {
             if (kernelVersionHigh == 0x0004005A) return 5;  // 4.90: ME that reports itself as 98
-            return TrimControls(servicePack) == "A" ? 4 : 3;
+            return platform::TrimControl(servicePack) == "A" ? 4 : 3;
         }
         if (minor == 90) return 5;
         return 0;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "net/NetHelpers.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ std::uint32_t NetworkOrderOf(const AnsiString& dottedBytes) {
     return address;
 }
 
-bool AllDigits(const AnsiString& text) {
+bool AllDigits(std::string_view text) {
     if (text.empty()) return false;
     for (char c : text)
         if (c < '0' || c > '9') return false;
@@ -54,16 +55,9 @@ bool AllDigits(const AnsiString& text) {
 
 // Decimal value of a port text, 0 when it is no number (blanks and a sign allowed, as StrToIntDef).
 std::uint16_t DecimalPort(const AnsiString& text) {
-    AnsiString digits = net::TrimBlanks(text);
-    bool negative = !digits.empty() && digits[0] == '-';
-    if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.erase(0, 1);
-    if (!AllDigits(digits)) return 0;
-    long long value = 0;
-    for (char c : digits) {
-        value = value * 10 + (c - '0');
-        if (value > INT32_MAX) return 0;
-    }
-    return static_cast<std::uint16_t>(negative ? -value : value);
+    std::int64_t value = 0;
+    if (!platform::ParseDecimal(platform::TrimControl(text), -INT32_MAX, INT32_MAX, value)) return 0;
+    return static_cast<std::uint16_t>(value);
 }
 
 struct ErrorEntry {
@@ -407,24 +401,6 @@ int TBlockingSocket::LocalPortNumber() { return NetToHost16(LocalAddress.port); 
 
 int TBlockingSocket::RemotePortNumber() { return NetToHost16(RemoteAddress.port); }
 
-int TBlockingSocket::SendBytesTo(const void* buffer, int length) {
-    ThrottleRate(length, SendRateLimit, NextSendTick);
-    int count = platform::SocketSendTo(Handle, buffer, length, RemoteAddress);
-    CheckResult(count);
-    RaiseIfFailed();
-    ReportStatus(BytesSent, std::to_string(count));
-    return count;
-}
-
-int TBlockingSocket::ReceiveBytesFrom(void* buffer, int length) {
-    ThrottleRate(length, ReceiveRateLimit, NextReceiveTick);
-    int count = platform::SocketReceiveFrom(Handle, buffer, length, RemoteAddress);
-    CheckResult(count);
-    RaiseIfFailed();
-    ReportStatus(BytesReceived, std::to_string(count));
-    return count;
-}
-
 bool TBlockingSocket::WaitReadable(int timeoutMs) {
     if (hasDeadline_ && DeadlineLeft() == 0) {
         ErrorCode = 0;
@@ -462,7 +438,7 @@ AnsiString TBlockingSocket::ResolveFirst(const AnsiString& name) {
 
 std::uint16_t TBlockingSocket::ResolvePortNumber(const AnsiString& port) {
     // A numeric text is never a service name; skipping the lookup spares a read of the services table.
-    if (!AllDigits(net::TrimBlanks(port))) {
+    if (!AllDigits(platform::TrimControl(port))) {
         AnsiString protocol = platform::ProtocolName(IpProtocol);
         if (!protocol.empty()) {
             int service = platform::ServicePort(port, protocol);

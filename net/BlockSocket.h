@@ -141,8 +141,6 @@ public:
     virtual AnsiString RemoteIp();
     virtual int LocalPortNumber();
     virtual int RemotePortNumber();
-    virtual int SendBytesTo(const void* buffer, int length);
-    virtual int ReceiveBytesFrom(void* buffer, int length);
 
     // -1 waits without limit, 0 only polls. Readable also means that the peer has closed.
     bool WaitReadable(int timeoutMs);

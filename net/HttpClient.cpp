@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "net/NetHelpers.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -10,30 +11,11 @@ constexpr int kSocketBufferSize = 65536;
 // Piece of a counted body received at a time: memory follows the data that really arrives.
 constexpr std::int64_t kBodyPiece = 1 << 20;
 
-AnsiString AsciiUpper(std::string_view text) {
-    AnsiString result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return result;
-}
-
 bool StartsWith(const AnsiString& text, std::string_view prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
 
-// Signed decimal with an optional sign; false when the text is no number or does not fit.
-bool ParseDecimal(const AnsiString& text, std::int64_t& value) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i == text.size()) return false;
-    std::int64_t result = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        if (result > (INT64_MAX - 9) / 10) return false;
-        result = result * 10 + (text[i] - '0');
-    }
-    value = negative ? -result : result;
-    return true;
-}
+// The largest Content-Length the client has always taken: the last digit is refused once the value so
+// far exceeds (INT64_MAX - 9) / 10.
+constexpr std::int64_t kLargestLength = (INT64_MAX - 9) / 10 * 10 + 9;
 
 // A chunk size: hexadecimal digits only (an extension after ";" makes it invalid); 0 when invalid.
 std::int64_t ParseChunkSize(const AnsiString& text) {
@@ -77,9 +59,9 @@ void THttpClient::ResetDocument() {
 
 void THttpClient::ParseStatusLine(const AnsiString& line) {
     AnsiString rest = net::TextAfter(line, " ");
-    std::int64_t code = 0;
-    if (!ParseDecimal(net::TextBefore(rest, " "), code) || code < INT32_MIN || code > INT32_MAX) code = 0;
-    StatusCode = static_cast<std::int32_t>(code);
+    std::int32_t code = 0;
+    if (!platform::ParseInt32(net::TextBefore(rest, " "), code)) code = 0;
+    StatusCode = code;
     StatusText = net::TextAfter(rest, " ");
     if (StatusText == rest) StatusText.clear();
 }
@@ -170,7 +152,7 @@ bool THttpClient::Execute(const AnsiString& method, const AnsiString& url) {
 // TLS and the CONNECT tunnel for HTTPS, plain TCP otherwise. False when HTTPS has no TLS library: the
 // request would go out in clear text to a TLS port.
 bool THttpClient::ChooseTransport(TExchange& exchange) {
-    if (AsciiUpper(exchange.url.protocol) != "HTTPS") {
+    if (platform::AsciiUpperCase(exchange.url.protocol) != "HTTPS") {
         Socket.SetTlsEnabled(false);
         Socket.TunnelProxy.clear();
         Socket.TunnelPort.clear();
@@ -210,7 +192,7 @@ void THttpClient::BuildHead(TExchange& exchange) {
     AnsiString target = exchange.target;
     if (viaProxy) target = url.protocol + "://" + url.host + ":" + url.port + target;
     if (target == "/*") target = "*";
-    insertTop(AsciiUpper(exchange.method) + " " + target + (HttpVersion == "0.9" ? AnsiString() : " HTTP/" + HttpVersion));
+    insertTop(platform::AsciiUpperCase(exchange.method) + " " + target + (HttpVersion == "0.9" ? AnsiString() : " HTTP/" + HttpVersion));
     if (!HeaderLines.back().empty()) HeaderLines.push_back("");
 
     ConnectHost = viaProxy ? ProxyServer : url.host;
@@ -265,7 +247,7 @@ void THttpClient::ReadStatusLine(TExchange& exchange) {
     AnsiString line;
     do line = ReadLine();
     while (line.empty() && Socket.ErrorCode == 0);
-    if (StartsWith(AsciiUpper(line), "HTTP/")) {
+    if (StartsWith(platform::AsciiUpperCase(line), "HTTP/")) {
         HeaderLines.push_back(line);
         ParseStatusLine(line);
         return;
@@ -296,10 +278,11 @@ void THttpClient::ReadHeaders(TExchange& exchange) {
             return;
         }
         // A later header overrides an earlier one.
-        AnsiString upper = AsciiUpper(line);
+        AnsiString upper = platform::AsciiUpperCase(line);
         if (StartsWith(upper, "CONTENT-LENGTH:")) {
             std::int64_t value;
-            exchange.declaredLength = ParseDecimal(net::TextAfter(line, " "), value) ? value : -1;
+            exchange.declaredLength =
+                platform::ParseDecimal(net::TextAfter(line, " "), -kLargestLength, kLargestLength, value) ? value : -1;
             // A negative length is no length; only a usable one selects counted reading.
             if (exchange.declaredLength < 0) exchange.declaredLength = -1;
             else BodyMode = TBodyMode::ByLength;
@@ -365,18 +348,7 @@ bool THttpClient::ReadChunks() {
 
 void SplitTextLines(const AnsiString& text, std::vector<AnsiString>& lines) {
     lines.clear();
-    std::size_t start = 0, i = 0;
-    while (i < text.size()) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.emplace_back(text, start, i - start);
-            i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-            start = i;
-        } else {
-            ++i;
-        }
-    }
-    if (start < text.size()) lines.emplace_back(text, start, text.size() - start);
+    for (std::string_view line : platform::SplitLines(text)) lines.emplace_back(line);
 }
 
 bool FetchText(const AnsiString& url, std::vector<AnsiString>& lines, std::int32_t timeoutMs) {

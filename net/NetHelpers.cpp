@@ -1,32 +1,13 @@
 #include "net/NetHelpers.h"
 
+#include "platform/text.h"
+
 namespace net {
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-bool AllDigits(std::string_view text) {
-    if (text.empty()) return false;
-    for (char c : text)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-
-AnsiString AsciiUpper(std::string_view text) {
-    AnsiString result(text);
-    for (char& c : result)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return result;
-}
+AnsiString TrimBlanks(std::string_view text) { return AnsiString(platform::TrimControl(text)); }
 
 }  // namespace
-
-AnsiString TrimBlanks(std::string_view text) {
-    std::size_t begin = 0, end = text.size();
-    while (begin < end && IsBlank(text[begin])) ++begin;
-    while (end > begin && IsBlank(text[end - 1])) --end;
-    return AnsiString(text.substr(begin, end - begin));
-}
 
 AnsiString TextBefore(std::string_view text, std::string_view separator) {
     std::size_t at = text.find(separator);
@@ -54,7 +35,7 @@ AnsiString SplitUrl(std::string_view url, UrlParts& parts) {
     } else {
         rest = AnsiString(url);
     }
-    AnsiString upper = AsciiUpper(parts.protocol);
+    AnsiString upper = platform::AsciiUpperCase(parts.protocol);
     if (upper == "HTTPS") parts.port = "443";
     if (upper == "FTP") parts.port = "21";
 
@@ -138,12 +119,8 @@ bool IsDottedQuad(std::string_view text) {
     AnsiString rest(text);
     for (int part = 0; part < 4; ++part) {
         AnsiString number = part < 3 ? TakeToken(rest, ".") : TrimBlanks(rest);
-        if (!AllDigits(number)) return false;
-        unsigned value = 0;
-        for (char c : number) {
-            value = value * 10 + static_cast<unsigned>(c - '0');
-            if (value > 255) return false;
-        }
+        std::uint64_t value = 0;
+        if (!platform::ParseDigits(number, 255, value)) return false;
     }
     return true;
 }
@@ -152,11 +129,10 @@ AnsiString DottedToBytes(std::string_view text) {
     AnsiString rest(text), bytes;
     for (int part = 0; part < 4; ++part) {
         AnsiString number = part < 3 ? TakeToken(rest, ".") : TrimBlanks(rest);
-        unsigned value = 0;
-        if (AllDigits(number) && number.size() <= 10) {
-            for (char c : number) value = value * 10 + static_cast<unsigned>(c - '0');
-        }
-        bytes += static_cast<char>(AllDigits(number) ? value & 0xFF : 0);
+        // Up to ten digits count, their value taken modulo 256; anything else is 0.
+        std::uint64_t value = 0;
+        if (number.size() > 10 || !platform::ParseDigits(number, 9999999999u, value)) value = 0;
+        bytes += static_cast<char>(value & 0xFF);
     }
     return bytes;
 }

@@ -9,9 +9,6 @@
 
 namespace net {
 
-// Removes leading and trailing bytes 0..32 (controls and space).
-AnsiString TrimBlanks(std::string_view text);
-
 // The part before the first separator, trimmed; the whole text, trimmed, when the separator is absent.
 AnsiString TextBefore(std::string_view text, std::string_view separator);
 // The part after the first separator, trimmed; the whole text, trimmed, when the separator is absent,

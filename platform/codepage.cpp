@@ -21,21 +21,6 @@ char16_t UpperOf(char16_t c) {
     return c;
 }
 
-char16_t LowerOf(char16_t c) {
-    if (c < 0x80) return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return char16_t(c + 32);
-    if (c == 0x178) return 0xFF;
-    if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return char16_t(c | 1u);
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c % 2 == 1) ? char16_t(c + 1) : c;
-    if (c == 0x191) return 0x192;
-    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) return char16_t(c + 32);
-    if (c >= 0x410 && c <= 0x42F) return char16_t(c + 32);
-    if (c >= 0x400 && c <= 0x40F) return char16_t(c + 80);
-    if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF)) return char16_t(c | 1u);
-    if (c == 0x490) return 0x491;
-    return c;
-}
-
 bool IsAscii(std::string_view text) {
     for (unsigned char c : text)
         if (c >= 0x80) return false;
@@ -119,17 +104,6 @@ WideString WideUpperCase(std::u16string_view text) {
 AnsiString AnsiUpperCase(std::string_view text) {
     if (IsAscii(text)) return AsciiUpperCase(text);
     return WideToAnsi(WideUpperCase(AnsiToWide(text)));
-}
-
-AnsiString AnsiLowerCase(std::string_view text) {
-    if (IsAscii(text)) {
-        AnsiString out(text);
-        for (auto& c : out) c = char(LowerOf(char16_t(c)));
-        return out;
-    }
-    WideString wide = AnsiToWide(text);
-    for (auto& c : wide) c = LowerOf(c);
-    return WideToAnsi(wide);
 }
 
 bool AnsiSameText(std::string_view a, std::string_view b) {

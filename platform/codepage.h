@@ -29,7 +29,6 @@ AnsiString Utf8ToAnsi(std::string_view text);
 // Letter case by the code page's letters (Latin, Cyrillic, Greek), not only ASCII.
 WideString WideUpperCase(std::u16string_view text);
 AnsiString AnsiUpperCase(std::string_view text);
-AnsiString AnsiLowerCase(std::string_view text);
 // Equality without regard to letter case, by the code page's letters.
 bool AnsiSameText(std::string_view a, std::string_view b);
 

@@ -1,7 +1,6 @@
 #include "platform/locale.h"
 
-#include <cctype>
-#include <string>
+#include "platform/codepage.h"
 
 namespace platform {
 namespace {
@@ -40,12 +39,6 @@ constexpr LocaleEntry kLocales[] = {
 
 constexpr uint32_t kEnglishUS = 0x0409;
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return out;
-}
-
 }  // namespace
 
 uint32_t LcidFromLocaleName(std::string_view name) {
@@ -53,14 +46,14 @@ uint32_t LcidFromLocaleName(std::string_view name) {
     const size_t end = name.find_first_of(".@");
     if (end != std::string_view::npos) name = name.substr(0, end);
     const size_t sep = name.find_first_of("_-");
-    const std::string language = Lower(name.substr(0, sep));
-    const std::string territory = sep == std::string_view::npos ? std::string() : Lower(name.substr(sep + 1));
+    const std::string_view language = name.substr(0, sep);
+    const std::string_view territory = sep == std::string_view::npos ? std::string_view() : name.substr(sep + 1);
     if (language.empty()) return kEnglishUS;
     uint32_t primary = 0;
     for (const LocaleEntry& entry : kLocales) {
-        if (language != entry.language) continue;
+        if (!AsciiSameText(language, entry.language)) continue;
         if (!primary) primary = entry.lcid;
-        if (territory == Lower(entry.territory)) return entry.lcid;
+        if (AsciiSameText(territory, entry.territory)) return entry.lcid;
     }
     return primary ? primary : kEnglishUS;
 }

@@ -61,8 +61,6 @@ int SocketPeerName(SocketHandle handle, SockAddrIn& address);
 // went out by then, or -1 with 10060 when nothing did.
 int SocketSend(SocketHandle handle, const void* data, int length, int timeoutMs = -1);
 int SocketReceive(SocketHandle handle, void* data, int length, bool peek = false);
-int SocketSendTo(SocketHandle handle, const void* data, int length, const SockAddrIn& to);
-int SocketReceiveFrom(SocketHandle handle, void* data, int length, SockAddrIn& from);
 
 // Waits until the socket is readable: timeoutMs < 0 without limit, 0 only polls. Returns the number of
 // ready sockets (0 or 1) or -1.

@@ -6,24 +6,13 @@
 #include "toolkit/TypInfo.h"
 #include "xml/Node.h"
 #include "xml/Query.h"
+#include "platform/text.h"
 
 using toolkit::TComponent;
 using toolkit::TPropInfo;
 using toolkit::TTypeKind;
 
 namespace {
-
-AnsiString ReplaceAll(const AnsiString& text, std::string_view from, std::string_view to) {
-    AnsiString out;
-    out.reserve(text.size());
-    std::size_t start = 0;
-    for (std::size_t hit; (hit = text.find(from, start)) != AnsiString::npos; start = hit + from.size()) {
-        out.append(text, start, hit - start);
-        out.append(to);
-    }
-    out.append(text, start, AnsiString::npos);
-    return out;
-}
 
 // Entries 0 .. n-1 of a list come from the Control element's children, comments included, whatever their
 // names; n is the smaller of the two counts, so the list never grows or shrinks.
@@ -112,7 +101,7 @@ void TTranslator::TranslateComponent(TComponent* component, TxmlNode* formNode, 
 }
 
 AnsiString TTranslator::ExpandLineBreaks(const AnsiString& text) {
-    return ReplaceAll(ReplaceAll(text, "/n ", "\r\n"), "\\n", "\r\n");
+    return platform::ReplaceAll(platform::ReplaceAll(text, "/n ", "\r\n"), "\\n", "\r\n");
 }
 
 AnsiString TTranslator::TrailingMarks(const AnsiString& text) {

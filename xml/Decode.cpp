@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "xml/Parser.h"
+#include "platform/text.h"
 
 namespace xmldecode {
 
@@ -12,20 +13,6 @@ namespace {
 template <size_t N>
 bool StartsWith(const char* p, const char* end, const char (&prefix)[N]) {
     return static_cast<size_t>(end - p) >= N - 1 && std::memcmp(p, prefix, N - 1) == 0;
-}
-
-AnsiString ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-    AnsiString out;
-    out.reserve(text.size());
-    size_t start = 0;
-    for (;;) {
-        size_t hit = text.find(from, start);
-        if (hit == std::string_view::npos) break;
-        out.append(text.substr(start, hit - start)).append(to);
-        start = hit + from.size();
-    }
-    out.append(text.substr(start));
-    return out;
 }
 
 }  // namespace
@@ -69,6 +56,7 @@ char* DecodeReferences(std::string_view text, char* out) {
 }
 
 AnsiString ReplaceNamedReferences(std::string_view text) {
+    using platform::ReplaceAll;
     return ReplaceAll(ReplaceAll(ReplaceAll(ReplaceAll(text, "&quot;", "\""), "&lt;", "<"), "&gt;", ">"), "&amp;", "&");
 }
 

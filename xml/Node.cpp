@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "platform/trace_file.h"
+#include "platform/text.h"
 #include "xml/NameCompare.h"
 #include "xml/TreeStorage.h"
 
@@ -148,16 +149,7 @@ void TxmlAttributes::SetText(std::string_view text) {
     Clear();
     size_t nul = text.find('\0');
     if (nul != std::string_view::npos) text = text.substr(0, nul);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            Add(text.substr(start));
-            break;
-        }
-        Add(text.substr(start, end - start));
-        start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
-    }
+    for (std::string_view line : platform::SplitLines(text)) Add(line);
 }
 
 void TxmlAttributes::Add(std::string_view line) { Splice(size_, size_, &line, 1); }

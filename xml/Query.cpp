@@ -7,6 +7,7 @@
 
 #include "xml/NameCompare.h"
 #include "xml/Parser.h"
+#include "platform/text.h"
 
 AnsiString StripHotkey(std::string_view text) {
     AnsiString out;
@@ -66,24 +67,6 @@ namespace {
 thread_local AnsiString sortAttribute;
 thread_local bool sortDescending = false;
 
-// A whole 32-bit decimal number: an optional sign and at least one digit, nothing else.
-bool ParseWholeNumber(std::string_view text, int32_t& value) {
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    if (i == text.size()) return false;
-    int64_t n = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        n = n * 10 + (text[i] - '0');
-        if (n > int64_t(INT32_MAX) + 1) return false;
-    }
-    if (negative) n = -n;
-    if (n < INT32_MIN || n > INT32_MAX) return false;
-    value = static_cast<int32_t>(n);
-    return true;
-}
-
 struct SortKey {
     TxmlNode* node;
     AnsiString value;  // of the sort attribute
@@ -118,7 +101,7 @@ void SortChildren(TxmlNode* node, std::string_view attrName, bool descending) {
     int64_t low = INT64_MAX, high = INT64_MIN;
     for (TxmlNode* child : children) {
         SortKey key{child, child->Attributes.Value(attrName), 0};
-        if (!ParseWholeNumber(key.value, key.number)) key.number = 0;
+        if (!platform::ParseInt32(key.value, key.number)) key.number = 0;
         if (key.value.empty()) {
             anyEmpty = true;
         } else {

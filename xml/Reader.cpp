@@ -10,6 +10,7 @@
 #include "xml/Decode.h"
 #include "xml/NameCompare.h"
 #include "xml/TreeStorage.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -31,14 +32,6 @@ constexpr xmlscan::ByteSet kTextStops("</"sv);
 template <size_t N>
 inline bool Is(std::string_view s, const char (&literal)[N]) {
     return s.size() == N - 1 && std::memcmp(s.data(), literal, N - 1) == 0;
-}
-
-// Bytes up to space (code 32 and lower) trimmed from both ends.
-std::string_view TrimControl(std::string_view s) {
-    size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
-    return s.substr(b, e - b);
 }
 
 enum TokenKind : unsigned char { xtStartTag, xtEndTag, xtComment, xtText, xtNone };
@@ -613,7 +606,7 @@ private:
                 ReadAttributes(false);
                 break;
             case Chunk::Text:
-                text_ = TrimControl(text_);
+                text_ = platform::TrimControl(text_);
                 if (!text_.empty()) kind_ = xtText;
                 break;
             }

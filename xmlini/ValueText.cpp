@@ -1,28 +1,11 @@
 #include "xmlini/ValueText.h"
 
+#include "platform/text.h"
+
 #include <cstdint>
 #include <cstdio>
 
-bool TryParseInt32(std::string_view text, int& value) {
-    bool negative = false;
-    size_t i = 0;
-    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
-        negative = text[0] == '-';
-        i = 1;
-    }
-    if (i == text.size()) return false;
-    std::int64_t magnitude = 0;
-    for (; i < text.size(); ++i) {
-        char c = text[i];
-        if (c < '0' || c > '9') return false;
-        magnitude = magnitude * 10 + (c - '0');
-        if (magnitude > std::int64_t(INT32_MAX) + 1) return false;
-    }
-    std::int64_t result = negative ? -magnitude : magnitude;
-    if (result > INT32_MAX || result < INT32_MIN) return false;
-    value = int(result);
-    return true;
-}
+bool TryParseInt32(std::string_view text, int& value) { return platform::ParseInt32(text, value); }
 
 int ParseInt32(std::string_view text, int def) {
     int value = 0;
@@ -53,15 +36,9 @@ AnsiString FormatPoint(const TIniPoint& point) {
     return text;
 }
 
-std::string_view TrimControl(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
-    return text;
-}
-
 namespace {
 
-int RectField(std::string_view piece, int def) { return ParseInt32(TrimControl(piece).substr(0, 10), def); }
+int RectField(std::string_view piece, int def) { return ParseInt32(platform::TrimControl(piece).substr(0, 10), def); }
 
 bool IsOpening(char c) { return c == '(' || c == '[' || c == '{'; }
 bool IsClosing(char c) { return c == ')' || c == ']' || c == '}'; }
@@ -104,23 +81,4 @@ TIniPoint ParsePoint(std::string_view text, const TIniPoint& def) {
     if (NthWord(text, ",]", 1, word)) result.Y = ParseInt32(word, def.Y);
     if (NthWord(text, ",[", 0, word)) result.X = ParseInt32(word, def.X);
     return result;
-}
-
-std::vector<AnsiString> SplitLines(std::string_view text) {
-    size_t nul = text.find('\0');
-    if (nul != std::string_view::npos) text = text.substr(0, nul);
-    std::vector<AnsiString> lines;
-    size_t i = 0;
-    while (i < text.size()) {
-        size_t start = i;
-        while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
-        lines.emplace_back(text.substr(start, i - start));
-        if (i < text.size() && text[i] == '\r') {
-            ++i;
-            if (i < text.size() && text[i] == '\n') ++i;
-        } else if (i < text.size()) {
-            ++i;
-        }
-    }
-    return lines;
 }

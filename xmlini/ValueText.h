@@ -36,8 +36,3 @@ TIniRect ParseRect(std::string_view text, const TIniRect& def);
 // missing words and words that are no number come from def.
 TIniPoint ParsePoint(std::string_view text, const TIniPoint& def);
 
-// Lines of a text split at CR, LF and CR LF; the text ends at a NUL byte, and a line break at its end
-// does not make an empty last line.
-std::vector<AnsiString> SplitLines(std::string_view text);
-// Without the blanks and control characters (code 32 and lower) at both ends.
-std::string_view TrimControl(std::string_view text);

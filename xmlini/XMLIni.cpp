@@ -11,6 +11,7 @@
 
 #include "platform/file_lock.h"
 #include "platform/files.h"
+#include "platform/text.h"
 #include "xml/Parser.h"
 #include "xmlini/XMLImpl.h"
 
@@ -432,11 +433,13 @@ HRESULT TXMLIni::WriteStrings(const char16_t* name, const char16_t* text, int ma
         if (listName.empty()) throw Exception("A string list needs a name");
         TxmlNode* list = ::FindChild(key, listName);
         if (!list) list = ::AddNamedChild(key, listName);
-        std::vector<AnsiString> lines = SplitLines(InAnsi(text));
+        const AnsiString all = InAnsi(text);
+        // The text ends at a NUL byte.
+        const std::vector<std::string_view> lines = platform::SplitLines(std::string_view(all).substr(0, all.find('\0')));
         ::ClearChildren(list);
         int last = int(lines.size()) - 1;
         if (maxIndex > 0) last = std::min(maxIndex, last);
-        for (int i = 0; i <= last; ++i) ::AddNamedChild(list, "Item")->Value = lines[size_t(i)];
+        for (int i = 0; i <= last; ++i) ::AddNamedChild(list, "Item")->Value = AnsiString(lines[size_t(i)]);
     });
 }
 
@@ -447,7 +450,7 @@ HRESULT TXMLIni::ReadStrings(const char16_t* name, BSTR* text) {
         AnsiString joined;
         if (list)
             for (const TxmlNode* item : list->Children) joined += item->Value + "\r\n";
-        SetOutAnsi(text, TrimControl(joined));
+        SetOutAnsi(text, platform::TrimControl(joined));
     });
 }
 

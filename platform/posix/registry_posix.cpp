@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "platform/posix/files_native.h"
 #include "platform/replace_file.h"
+#include "platform/text.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -62,12 +63,6 @@ struct RegFile {
 // ---- text helpers
 
 std::u16string Fold(std::string_view utf8) { return WideUpperCase(Utf8ToWide(utf8)); }
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     return s.size() >= prefix.size() && AsciiSameText(s.substr(0, prefix.size()), prefix);
@@ -190,12 +185,12 @@ int HexDigit(char c) {
 // "01,ff, 2a" (continuation backslashes already removed) -> bytes.
 std::optional<std::string> ParseHexList(std::string_view s) {
     std::string bytes;
-    s = Trim(s);
+    s = TrimSpaceTab(s);
     if (s.empty()) return bytes;
     size_t pos = 0;
     for (;;) {
         size_t comma = s.find(',', pos);
-        std::string_view item = Trim(s.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
+        std::string_view item = TrimSpaceTab(s.substr(pos, comma == std::string_view::npos ? std::string_view::npos : comma - pos));
         if (item.empty() || item.size() > 2) return std::nullopt;
         int value = 0;
         for (char c : item) {
@@ -213,16 +208,16 @@ std::optional<std::string> ParseHexList(std::string_view s) {
 
 // Parses the data part of a value line ("..." / dword:... / hex...:...), the physical lines joined.
 std::optional<Value> ParseData(std::string_view data, bool regedit4) {
-    data = Trim(data);
+    data = TrimSpaceTab(data);
     Value value;
     if (!data.empty() && data.front() == '"') {
         size_t pos = 0;
         auto text = ReadQuoted(data, pos);
-        if (!text || !Trim(data.substr(pos)).empty()) return std::nullopt;
+        if (!text || !TrimSpaceTab(data.substr(pos)).empty()) return std::nullopt;
         return StringValue(Utf8ToWide(*text), kRegSz);
     }
     if (StartsWithNoCase(data, "dword:")) {
-        std::string_view digits = Trim(data.substr(6));
+        std::string_view digits = TrimSpaceTab(data.substr(6));
         if (digits.empty() || digits.size() > 8) return std::nullopt;
         uint32_t number = 0;
         for (char c : digits) {
@@ -260,7 +255,7 @@ std::optional<Value> ParseData(std::string_view data, bool regedit4) {
 
 // Splits "name"=data / @=data; false for anything else.
 bool SplitValueLine(std::string_view line, std::string& name, std::string_view& data) {
-    line = Trim(line);
+    line = TrimSpaceTab(line);
     size_t pos = 0;
     if (line.empty()) return false;
     if (line.front() == '@') {
@@ -273,7 +268,7 @@ bool SplitValueLine(std::string_view line, std::string& name, std::string_view& 
     } else {
         return false;
     }
-    std::string_view rest = Trim(line.substr(pos));
+    std::string_view rest = TrimSpaceTab(line.substr(pos));
     if (rest.empty() || rest.front() != '=') return false;
     data = rest.substr(1);
     return true;
@@ -281,7 +276,7 @@ bool SplitValueLine(std::string_view line, std::string& name, std::string_view& 
 
 // "[HKEY_CURRENT_USER\A\B]" -> path "A\B"; false for other hives and for "[-...]" deletions.
 bool ParseSectionHeader(std::string_view line, std::string& path) {
-    line = Trim(line);
+    line = TrimSpaceTab(line);
     if (line.size() < 2 || line.front() != '[' || line.back() != ']') return false;
     std::string_view inner = line.substr(1, line.size() - 2);
     if (!StartsWithNoCase(inner, kRoot)) return false;
@@ -315,8 +310,8 @@ RegFile Parse(std::string text) {
         pos = end + 1;
     }
     for (const std::string& line : physical) {
-        if (Trim(line).empty()) continue;
-        file.regedit4 = Trim(line) == kHeader4;
+        if (TrimSpaceTab(line).empty()) continue;
+        file.regedit4 = TrimSpaceTab(line) == kHeader4;
         break;
     }
     if (file.regedit4)
@@ -324,7 +319,7 @@ RegFile Parse(std::string text) {
 
     Section* current = nullptr;
     for (size_t i = 0; i < physical.size(); ++i) {
-        const std::string_view trimmed = Trim(physical[i]);
+        const std::string_view trimmed = TrimSpaceTab(physical[i]);
         if (trimmed.size() >= 2 && trimmed.front() == '[' && trimmed.back() == ']') {
             Section section;
             section.raw = {physical[i]};
@@ -341,7 +336,7 @@ RegFile Parse(std::string text) {
             std::string joined(data);
             // hex data goes on over lines that end in a backslash: the backslash and the blanks before it
             // go, the next line is appended in place (a long value has many thousand lines).
-            if (StartsWithNoCase(Trim(data), "hex")) {
+            if (StartsWithNoCase(TrimSpaceTab(data), "hex")) {
                 while (i + 1 < physical.size()) {
                     const size_t end = joined.find_last_not_of(" \t");
                     if (end == std::string::npos || joined[end] != '\\') break;
@@ -535,7 +530,7 @@ Line* FindValue(RegFile& file, const std::string& path, const std::string& name)
 Section& AddSection(RegFile& file, const std::string& path) {
     // A blank line before the new section, as regedit separates them.
     std::vector<Line>& before = file.sections.empty() ? file.preamble : file.sections.back().lines;
-    if (!before.empty() && !Trim(before.back().raw.back()).empty()) before.push_back(RawLine(""));
+    if (!before.empty() && !TrimSpaceTab(before.back().raw.back()).empty()) before.push_back(RawLine(""));
     Section section;
     section.raw = {"[" + std::string(kRoot) + (path.empty() ? "" : "\\" + path) + "]"};
     section.hkcu = true;
@@ -648,7 +643,7 @@ long WriteValue(bool open, const std::string& path, std::string_view ansiName, c
     line.raw = FormatValueLine(name, value, file.regedit4);
     // After the section's last non-blank line, so the blank separator stays at the end.
     auto at = target->lines.end();
-    while (at != target->lines.begin() && Trim(std::prev(at)->raw.back()).empty()) --at;
+    while (at != target->lines.begin() && TrimSpaceTab(std::prev(at)->raw.back()).empty()) --at;
     target->lines.insert(at, std::move(line));
     return Save(file);
 }

@@ -239,23 +239,6 @@ int SocketReceive(SocketHandle handle, void* data, int length, bool peek) {
     return received < 0 ? FailErrno() : static_cast<int>(received);
 }
 
-int SocketSendTo(SocketHandle handle, const void* data, int length, const SockAddrIn& to) {
-    sockaddr_in native = Native(to);
-    ssize_t sent = ::sendto(Fd(handle), data, static_cast<size_t>(length), MSG_NOSIGNAL,
-                            reinterpret_cast<sockaddr*>(&native), sizeof native);
-    return sent < 0 ? FailErrno() : static_cast<int>(sent);
-}
-
-int SocketReceiveFrom(SocketHandle handle, void* data, int length, SockAddrIn& from) {
-    sockaddr_in native{};
-    socklen_t size = sizeof native;
-    ssize_t received = ::recvfrom(Fd(handle), data, static_cast<size_t>(length), 0,
-                                  reinterpret_cast<sockaddr*>(&native), &size);
-    if (received < 0) return FailErrno();
-    from = Portable(native);
-    return static_cast<int>(received);
-}
-
 namespace {
 
 // poll rather than select: a descriptor above FD_SETSIZE must not corrupt the stack.

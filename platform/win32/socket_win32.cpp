@@ -161,21 +161,6 @@ int SocketReceive(SocketHandle handle, void* data, int length, bool peek) {
     return Winsock().recv(Native(handle), static_cast<char*>(data), length, peek ? MSG_PEEK : 0);
 }
 
-int SocketSendTo(SocketHandle handle, const void* data, int length, const SockAddrIn& to) {
-    sockaddr_in native = NativeAddress(to);
-    return Winsock().sendto(Native(handle), static_cast<const char*>(data), length, 0,
-                    reinterpret_cast<sockaddr*>(&native), sizeof native);
-}
-
-int SocketReceiveFrom(SocketHandle handle, void* data, int length, SockAddrIn& from) {
-    sockaddr_in native{};
-    int size = sizeof native;
-    int received = Winsock().recvfrom(Native(handle), static_cast<char*>(data), length, 0,
-                              reinterpret_cast<sockaddr*>(&native), &size);
-    if (received >= 0) from = Portable(native);
-    return received;
-}
-
 namespace {
 
 int WaitFor(SocketHandle handle, bool writable, int timeoutMs) {

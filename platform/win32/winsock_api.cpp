@@ -27,8 +27,6 @@ const WinsockApi& Winsock() {
         bind(a.getpeername, "getpeername");
         bind(a.send, "send");
         bind(a.recv, "recv");
-        bind(a.sendto, "sendto");
-        bind(a.recvfrom, "recvfrom");
         bind(a.select, "select");
         bind(a.ioctlsocket, "ioctlsocket");
         bind(a.getsockopt, "getsockopt");

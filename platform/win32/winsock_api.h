@@ -21,8 +21,6 @@ struct WinsockApi {
     decltype(&::getpeername) getpeername;
     decltype(&::send) send;
     decltype(&::recv) recv;
-    decltype(&::sendto) sendto;
-    decltype(&::recvfrom) recvfrom;
     decltype(&::select) select;
     decltype(&::ioctlsocket) ioctlsocket;
     decltype(&::getsockopt) getsockopt;

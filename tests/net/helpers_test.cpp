@@ -7,10 +7,9 @@
 using namespace net;
 
 TEST(SplitUrl, PartsDefaultsAndOddForms) {
-    struct Case {
+    const struct {
         const char *url, *protocol, *user, *password, *host, *port, *path, *query, *target;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"http://stat.example/stat/uninstall.php?days=3&prj=P", "http", "", "", "stat.example", "80",
          "/stat/uninstall.php", "days=3&prj=P", "/stat/uninstall.php?days=3&prj=P"},
         {"host.example", "http", "", "", "host.example", "80", "/", "", "/"},
@@ -25,7 +24,7 @@ TEST(SplitUrl, PartsDefaultsAndOddForms) {
         // Blanks around the parts go; the fragment stays in the query.
         {"  http :// h : 81 / p q ?a=1#frag  ", "http", "", "", "h", "81", "/p q", "a=1#frag", "/p q ?a=1#frag"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         UrlParts p;
         EXPECT_EQ(SplitUrl(c.url, p), c.target) << c.url;
         EXPECT_EQ((std::vector<AnsiString>{p.protocol, p.user, p.password, p.host, p.port, p.path, p.query}),
@@ -34,57 +33,40 @@ TEST(SplitUrl, PartsDefaultsAndOddForms) {
     }
 }
 
-TEST(TextHelpers, BeforeAfterToken) {
+TEST(TextHelpers, TokensLineEndsAndBase64) {
     EXPECT_EQ(TextBefore(" a : b ", ":"), "a");
     EXPECT_EQ(TextAfter(" a : b ", ":"), "b");
-    EXPECT_EQ(TextBefore("\tnone\r\n", ":"), "none");
-    EXPECT_EQ(TextAfter("Content-Length: 42", " "), "42");
     EXPECT_EQ(TextAfter("Content-Length:42", " "), "Content-Length:42");
     AnsiString text = "a.b.c";
     EXPECT_EQ(TakeToken(text, "."), "a");
     EXPECT_EQ(text, "b.c");
-    text = "last";
-    EXPECT_EQ(TakeToken(text, "."), "last");
-    EXPECT_EQ(text, "");
     text = " padded ";
     EXPECT_EQ(TakeToken(text, "."), "padded");
     EXPECT_EQ(text, "padded");  // trimmed differs from the text, so it stays
-}
+    text = "last";
+    EXPECT_EQ(TakeToken(text, "."), "last");
+    EXPECT_EQ(text, "");
 
-TEST(FindLineEnd, EarliestTwoByteEndWins) {
-    AnsiString end;
-    EXPECT_EQ(FindLineEnd("ab\r\ncd", end), 3u);
-    EXPECT_EQ(end, "\r\n");
-    EXPECT_EQ(FindLineEnd("ab\r", end), 3u);
-    EXPECT_EQ(end, "\r");
-    EXPECT_EQ(FindLineEnd("ab", end), 0u);
-    EXPECT_EQ(end, "");
-    EXPECT_EQ(FindLineEnd("x\n\ry", end), 2u);
-    EXPECT_EQ(end, "\n\r");
-    EXPECT_EQ(FindLineEnd("x\ny\r\n", end), 2u);
-    EXPECT_EQ(end, "\n");
-}
-
-TEST(Base64, Rfc4648Vectors) {
-    EXPECT_EQ(Base64Encode(""), "");
-    EXPECT_EQ(Base64Encode("f"), "Zg==");
-    EXPECT_EQ(Base64Encode("fo"), "Zm8=");
-    EXPECT_EQ(Base64Encode("abc"), "YWJj");
-    EXPECT_EQ(Base64Encode("foobar"), "Zm9vYmFy");
-    EXPECT_EQ(Base64Encode(std::string("\xff\xfe\x00", 3)), "//4A");
-    EXPECT_EQ(Base64Encode("user:secret"), "dXNlcjpzZWNyZXQ=");
+    // The earliest two-byte end wins at the same position.
+    const std::tuple<const char*, std::size_t, const char*> ends[] = {
+        {"ab\r\ncd", 3, "\r\n"}, {"ab\r", 3, "\r"}, {"ab", 0, ""}, {"x\n\ry", 2, "\n\r"}, {"x\ny\r\n", 2, "\n"}};
+    for (const auto& [line, position, end] : ends) {
+        AnsiString found = "?";
+        EXPECT_EQ(FindLineEnd(line, found), position) << line;
+        EXPECT_EQ(found, end) << line;
+    }
+    const std::pair<std::string, const char*> base64[] = {
+        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foobar", "Zm9vYmFy"}, {std::string("\xff\xfe\x00", 3), "//4A"}};
+    for (const auto& [bytes, encoded] : base64) EXPECT_EQ(Base64Encode(bytes), encoded);
 }
 
 TEST(SocksHelpers, DottedQuadAndPorts) {
-    EXPECT_TRUE(IsDottedQuad("127.0.0.1"));
-    EXPECT_TRUE(IsDottedQuad(" 010.0. 0 .255"));
-    EXPECT_FALSE(IsDottedQuad("256.0.0.1"));
-    EXPECT_FALSE(IsDottedQuad("1.2.3"));
-    EXPECT_FALSE(IsDottedQuad("1.2.3.4.5"));
-    EXPECT_FALSE(IsDottedQuad("a.b.c.d"));
-    EXPECT_FALSE(IsDottedQuad("1..3.4"));
+    for (const char* quad : {"127.0.0.1", " 010.0. 0 .255"}) EXPECT_TRUE(IsDottedQuad(quad)) << quad;
+    for (const char* other : {"256.0.0.1", "1.2.3", "1.2.3.4.5", "a.b.c.d", "1..3.4", "+1.2.3.4"})
+        EXPECT_FALSE(IsDottedQuad(other)) << other;
     EXPECT_EQ(DottedToBytes("10.1.2.255"), std::string("\x0a\x01\x02\xff", 4));
-    EXPECT_EQ(DottedToBytes("x.1.2.3"), std::string("\x00\x01\x02\x03", 4));
+    // Parts that are no byte: ten digits at most count, modulo 256; anything else is 0.
+    EXPECT_EQ(DottedToBytes("x.257.9999999999.00000000001"), std::string("\x00\x01\xff\x00", 4));
     EXPECT_EQ(PackPort(1080), std::string("\x04\x38", 2));
     EXPECT_EQ(UnpackPort(std::string("\x00\x04\x38", 3), 2), 1080);
     EXPECT_EQ(UnpackPort(std::string("\x04", 1), 1), 0);

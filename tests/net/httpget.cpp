@@ -1,15 +1,12 @@
-// httpget: one request with THttpClient, for the end-to-end scripts.
-//   httpget [options] URL
-//   --socks HOST:PORT [--socks-user U --socks-password P]   through a SOCKS 5 server
-//   --proxy HOST:PORT [--proxy-user U --proxy-password P]   through an HTTP proxy (a CONNECT tunnel for https)
-//   --tunnel HOST:PORT                                      a raw CONNECT tunnel, then a plain HTTP/1.0 GET
-//                                                           (--proxy-user and --proxy-password apply to it)
-//   --ca FILE                                               trust the roots in FILE for https, not the system's
-//   --timeout MS                                            each wait (default 10000)
-//   --fetch                                                 FetchText: print the lines
+// httpget: one GET with THttpClient, for the end-to-end scripts.
+//   httpget [--socks H:P [--socks-user U --socks-password P]] [--proxy H:P [--proxy-user U --proxy-password P]]
+//           [--tunnel H:P] [--ca FILE] [--timeout MS] [--fetch] URL
+// --tunnel: a raw CONNECT tunnel (with the proxy user), then a plain HTTP/1.0 GET; --ca: trust the roots in
+// FILE for https; --timeout: each wait (default 10000); --fetch: FetchText, printing the lines.
 // Prints "status: CODE TEXT" and the body; exits 0 when the request went out, 1 when not, 2 on misuse.
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <map>
 #include <string>
 
 #include "net/HttpClient.h"
@@ -22,10 +19,9 @@ void SplitHostPort(const std::string& text, AnsiString& host, AnsiString& port) 
     port = net::TextAfter(text, ":");
 }
 
-int Usage() {
-    std::fprintf(stderr, "usage: httpget [--socks H:P] [--socks-user U] [--socks-password P] [--proxy H:P] "
-                         "[--proxy-user U] [--proxy-password P] [--tunnel H:P] [--ca FILE] [--timeout MS] [--fetch] URL\n");
-    return 2;
+int Failed(const char* what, int code) {
+    std::fprintf(stderr, "%s: %d %s\n", what, code, TBlockingSocket::GetErrorDesc(code).c_str());
+    return 1;
 }
 
 // The CONNECT tunnel of the socket layer on its own, for plain HTTP behind a proxy.
@@ -37,10 +33,7 @@ int TunnelGet(const std::string& proxy, const THttpClient& settings, const std::
     socket.TunnelUser = settings.ProxyUserName;
     socket.TunnelPassword = settings.ProxyPassword;
     socket.Connect(parts.host, parts.port);
-    if (socket.ErrorCode != 0) {
-        std::fprintf(stderr, "tunnel: %d %s\n", socket.ErrorCode, TBlockingSocket::GetErrorDesc(socket.ErrorCode).c_str());
-        return 1;
-    }
+    if (socket.ErrorCode != 0) return Failed("tunnel", socket.ErrorCode);
     socket.SendText("GET " + target + " HTTP/1.0\r\nHost: " + parts.host + ":" + parts.port + "\r\n\r\n");
     std::string reply;
     do reply += socket.ReceiveAvailable(timeoutMs);
@@ -53,39 +46,35 @@ int TunnelGet(const std::string& proxy, const THttpClient& settings, const std::
 
 int main(int argc, char** argv) {
     THttpClient client;
-    std::string url, tunnel;
-    int timeoutMs = 10000;
-    bool fetch = false;
+    TTcpSocket& socket = client.Socket;
+    std::map<std::string, std::string> options;
+    const std::string valued = " --socks --socks-user --socks-password --proxy --proxy-user --proxy-password --tunnel --ca --timeout ";
+    std::string url;
     for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        auto value = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
-        if (arg == "--socks") SplitHostPort(value(), client.Socket.SocksServer, client.Socket.SocksPort);
-        else if (arg == "--socks-user") client.Socket.SocksUserName = value();
-        else if (arg == "--socks-password") client.Socket.SocksPassword = value();
-        else if (arg == "--proxy") SplitHostPort(value(), client.ProxyServer, client.ProxyServerPort);
-        else if (arg == "--proxy-user") client.ProxyUserName = value();
-        else if (arg == "--proxy-password") client.ProxyPassword = value();
-        else if (arg == "--tunnel") tunnel = value();
-        else if (arg == "--ca") client.Socket.TlsCaFile = value();
-        else if (arg == "--timeout") timeoutMs = std::atoi(value().c_str());
-        else if (arg == "--fetch") fetch = true;
-        else if (arg.rfind("--", 0) == 0 || !url.empty()) return Usage();
+        const std::string arg = argv[i];
+        if (arg == "--fetch") options[arg] = "yes";
+        else if (valued.find(" " + arg + " ") != std::string::npos && i + 1 < argc) options[arg] = argv[++i];
+        else if (arg.rfind("--", 0) == 0 || !url.empty()) return std::fprintf(stderr, "usage: see httpget.cpp\n"), 2;
         else url = arg;
     }
-    if (url.empty()) return Usage();
-    if (!tunnel.empty()) return TunnelGet(tunnel, client, url, timeoutMs);
-    if (fetch) {
+    if (url.empty()) return std::fprintf(stderr, "usage: see httpget.cpp\n"), 2;
+    const int timeoutMs = options.count("--timeout") ? std::atoi(options["--timeout"].c_str()) : 10000;
+    if (options.count("--socks")) SplitHostPort(options["--socks"], socket.SocksServer, socket.SocksPort);
+    if (options.count("--proxy")) SplitHostPort(options["--proxy"], client.ProxyServer, client.ProxyServerPort);
+    socket.SocksUserName = options["--socks-user"];
+    socket.SocksPassword = options["--socks-password"];
+    client.ProxyUserName = options["--proxy-user"];
+    client.ProxyPassword = options["--proxy-password"];
+    socket.TlsCaFile = options["--ca"];
+    if (options.count("--tunnel")) return TunnelGet(options["--tunnel"], client, url, timeoutMs);
+    if (options.count("--fetch")) {
         std::vector<AnsiString> lines;
-        bool sent = FetchText(url, lines, timeoutMs);
+        const bool sent = FetchText(url, lines, timeoutMs);
         for (const AnsiString& line : lines) std::printf("%s\n", line.c_str());
         return sent ? 0 : 1;
     }
     client.TimeoutMs = timeoutMs;
-    if (!client.Execute("GET", url)) {
-        std::fprintf(stderr, "failed: %d %s\n", client.Socket.ErrorCode,
-                     TBlockingSocket::GetErrorDesc(client.Socket.ErrorCode).c_str());
-        return 1;
-    }
+    if (!client.Execute("GET", url)) return Failed("failed", socket.ErrorCode);
     std::printf("status: %d %s\n", client.StatusCode, client.StatusText.c_str());
     std::fwrite(client.Body.data(), 1, client.Body.size(), stdout);
     return 0;

@@ -10,20 +10,26 @@
 
 #include "net/BlockSocket.h"
 #include "platform/shared_library.h"
+#include "tests/common/scoped_env.h"
+#include "tests/common/temp_dir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+const char* const kTlsNames[] = {"libssl32.dll", "libeay32.dll"};
+
 fs::path ProgramFolder() {
     char path[MAX_PATH];
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return fs::path(std::string(path, length)).parent_path();
+    return fs::path(std::string(path, ::GetModuleFileNameA(nullptr, path, MAX_PATH))).parent_path();
 }
 
+// Whether the probe DLL was loaded since the last call.
 bool ProbeLoaded() {
     char value[16];
-    return ::GetEnvironmentVariableA("UF_PLANTED_PROBE", value, sizeof value) > 0;
+    const bool loaded = ::GetEnvironmentVariableA("UF_PLANTED_PROBE", value, sizeof value) > 0;
+    ::SetEnvironmentVariableA("UF_PLANTED_PROBE", nullptr);
+    return loaded;
 }
 
 // The probe under the names of the TLS libraries in a folder; removed again on destruction.
@@ -31,66 +37,54 @@ struct Planted {
     fs::path folder;
     explicit Planted(fs::path where) : folder(std::move(where)) {
         fs::create_directories(folder);
-        for (const char* name : {"libssl32.dll", "libeay32.dll"})
+        for (const char* name : kTlsNames)
             fs::copy_file(ProgramFolder() / "uf_planted_probe.dll", folder / name, fs::copy_options::overwrite_existing);
     }
     ~Planted() {
         std::error_code ignored;
-        for (const char* name : {"libssl32.dll", "libeay32.dll"}) fs::remove(folder / name, ignored);
+        for (const char* name : kTlsNames) fs::remove(folder / name, ignored);
     }
 };
 
 TEST(LibrarySearch, TlsLibraryOnlyFromProgramOrSystemFolder) {
-    const fs::path temp = fs::temp_directory_path() / ("uf-planted-" + std::to_string(::GetCurrentProcessId()));
-    const fs::path onPath = temp / "on-path";
-    struct Case {
-        const char* name;
-        fs::path folder;
-        bool loaded;
-    };
-    const Case cases[] = {{"current folder", temp, false}, {"PATH", onPath, false}, {"program folder", ProgramFolder(), true}};
-    char oldPath[32768];
-    DWORD oldPathLength = ::GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
-    fs::create_directories(onPath);
-    ::SetEnvironmentVariableA("PATH", (onPath.string() + ";" + std::string(oldPath, oldPathLength)).c_str());
-    fs::path oldCurrent = fs::current_path();
-    fs::current_path(temp);
-    for (const Case& t : cases) {
-        ::SetEnvironmentVariableA("UF_PLANTED_PROBE", nullptr);
+    TempDir temp;
+    ScopedEnv env;
+    const fs::path onPath = temp.Path() / "on-path";
+    env.Set("PATH", onPath.string() + ";" + std::getenv("PATH"));
+    const fs::path oldCurrent = fs::current_path();
+    fs::current_path(temp.Path());
+    ProbeLoaded();
+    const std::pair<fs::path, bool> cases[] = {{temp.Path(), false}, {onPath, false}, {ProgramFolder(), true}};
+    for (const auto& [folder, loaded] : cases) {
         {
-            Planted planted(t.folder);
+            Planted planted(folder);
             TTcpSocket socket;
             socket.SetTlsEnabled(true);
-            EXPECT_EQ(socket.ErrorCode, 10043) << t.name;  // the probe is no TLS library
+            EXPECT_EQ(socket.ErrorCode, 10043) << folder;  // the probe is no TLS library
         }
-        EXPECT_EQ(ProbeLoaded(), t.loaded) << t.name;
+        EXPECT_EQ(ProbeLoaded(), loaded) << folder;
     }
     // After the start-up call, no plain load looks in the current folder either.
     platform::RestrictLibrarySearch();
-    ::SetEnvironmentVariableA("UF_PLANTED_PROBE", nullptr);
     {
-        Planted planted(temp);
+        Planted planted(temp.Path());
         HMODULE module = ::LoadLibraryA("libssl32.dll");
         EXPECT_EQ(module, nullptr);
         if (module) ::FreeLibrary(module);
     }
     EXPECT_FALSE(ProbeLoaded());
     fs::current_path(oldCurrent);
-    ::SetEnvironmentVariableA("PATH", std::string(oldPath, oldPathLength).c_str());
-    std::error_code ignored;
-    fs::remove_all(temp, ignored);
 }
 
 TEST(LibrarySearch, SystemLibraryOnlyFromSystemFolder) {
     // The probe lies in the program's folder under a name the system folder lacks.
-    ::SetEnvironmentVariableA("UF_PLANTED_PROBE", nullptr);
+    ProbeLoaded();
     EXPECT_EQ(platform::LoadSystemLibrary("uf_planted_probe.dll"), nullptr);
     EXPECT_FALSE(ProbeLoaded());
     void* probe = platform::LoadSharedLibrary("uf_planted_probe.dll");
     EXPECT_NE(probe, nullptr);
     EXPECT_TRUE(ProbeLoaded());
     platform::FreeSharedLibrary(probe);
-
     EXPECT_NE(platform::SystemFunction<decltype(&::GetTickCount)>("kernel32.dll", "GetTickCount"), nullptr);
     EXPECT_EQ(platform::SystemFunction<decltype(&::GetTickCount)>("kernel32.dll", "NoSuchFunction"), nullptr);
 }

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "tests/common/temp_dir.h"
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -15,21 +14,11 @@ namespace {
 
 class Files : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("uf_files_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        fs::create_directories(folder_);
-        base_ = folder_.string();
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
-    }
     std::string Path(const std::string& name) const { return base_ + "/" + name; }
-    size_t Entries() const { return size_t(std::distance(fs::directory_iterator(folder_), fs::directory_iterator())); }
+    size_t Entries() const { return size_t(std::distance(fs::directory_iterator(folder_.Path()), fs::directory_iterator())); }
 
-    fs::path folder_;
-    std::string base_;
+    TempDir folder_;
+    std::string base_ = folder_.Path().string();
 };
 
 TEST_F(Files, WriteFileAtomicallyReplacesTheWholeContentAndLeavesNothingBehind) {
@@ -105,8 +94,17 @@ TEST_F(Files, AnsiNamesBecomeUtf8NamesOnLinux) {
     const std::string ansi = Path("caf\xE9.txt");
     WriteFileAtomically(ansi, "x");
     const std::string utf8 = AnsiToUtf8("caf\xE9.txt");
-    EXPECT_TRUE(fs::exists(folder_ / utf8));
+    EXPECT_TRUE(fs::exists(folder_.Path() / utf8));
     EXPECT_EQ(NativePath("a\\b"), "a/b");
+}
+
+TEST_F(Files, AFolderThatCannotBeMadeSaysWhy) {
+    try {
+        CreateDirectories(Path("a/" + std::string(300, 'x') + "/b"));
+        ADD_FAILURE() << "no error";
+    } catch (const EInOutError& e) {
+        EXPECT_EQ(e.Code(), ENAMETOOLONG);
+    }
 }
 #endif
 

@@ -4,16 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <functional>
 #include <thread>
+
+#include "tests/common/scoped_env.h"
+#include "tests/common/temp_dir.h"
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -22,37 +22,35 @@ namespace {
 
 class RegistryFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("uf_regfile_" + std::to_string(getpid()) + "_" +
-                   std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-        fs::create_directories(folder_);
-        file_ = folder_ / "sub" / "registry.reg";
-        setenv("UNINSTALL_REGISTRY", file_.c_str(), 1);
-    }
-    void TearDown() override {
-        unsetenv("UNINSTALL_REGISTRY");
-        fs::remove_all(folder_);
-    }
+    void SetUp() override { env_.Set("UNINSTALL_REGISTRY", file_.string()); }
     void Write(const std::string& content) {
         fs::create_directories(file_.parent_path());
         std::ofstream(file_, std::ios::binary) << content;
     }
     std::string Read() const {
-        std::ifstream in(file_, std::ios::binary);
         std::stringstream s;
-        s << in.rdbuf();
+        s << std::ifstream(file_, std::ios::binary).rdbuf();
         return s.str();
     }
-    AnsiString String(const std::string& key, const std::string& name, long expected = kRegSuccess) {
+    // The string value, or "<error code>".
+    static AnsiString String(const std::string& key, const std::string& name) {
         RegistryKey k;
-        EXPECT_EQ(k.Open(key, false), kRegSuccess) << key;
         AnsiString text;
-        EXPECT_EQ(k.ReadString(name, text), expected) << name;
-        return text;
+        const long rc = k.Open(key, false);
+        if (rc == kRegSuccess && k.ReadString(name, text) == kRegSuccess) return text;
+        return "<" + std::to_string(rc ? rc : k.ReadString(name, text)) + ">";
+    }
+    // Opens key, runs the writes and gives the file's text afterwards.
+    std::string AfterWriting(const std::string& key, const std::function<void(RegistryKey&)>& writes) {
+        RegistryKey k;
+        EXPECT_EQ(k.Open(key, true), kRegSuccess) << key;
+        writes(k);
+        return Read();
     }
 
-    fs::path folder_, file_;
+    TempDir folder_;
+    ScopedEnv env_;
+    fs::path file_ = folder_.Path() / "sub" / "registry.reg";
 };
 
 const char kSample[] =
@@ -76,17 +74,17 @@ const char kSample[] =
 TEST_F(RegistryFile, ReadsEveryKindOfValue) {
     Write(kSample);
     const std::string key = "Software\\Quarnel\\Velmora3\\";
-    EXPECT_EQ(String(key, "DataPath"), "C:\\Data\\ \"q\"");
-    EXPECT_EQ(String(key, ""), "default");
-    EXPECT_EQ(String(key, "XMLPath"), "%APPDATA%\\X") << "read as stored, over a continued line";
-    EXPECT_EQ(String(key, "Lines"), "a\nb");
-    EXPECT_EQ(String(key, "Count", kRegWrongType), "");
+    const std::pair<const char*, const char*> strings[] = {
+        {"DataPath", "C:\\Data\\ \"q\""}, {"", "default"}, {"XMLPath", "%APPDATA%\\X"},  // over a continued line
+        {"Lines", "a\nb"}, {"Count", "<1630>"}, {"Missing", "<2>"}};
+    for (const auto& [name, text] : strings) EXPECT_EQ(String(key, name), text) << name;
+    EXPECT_EQ(String("Software\\Other", "DataPath"), "<2>") << "other hives are not HKEY_CURRENT_USER";
     RegistryKey k;
     ASSERT_EQ(k.Open(key, false), kRegSuccess);
     std::vector<uint8_t> bytes;
     ASSERT_EQ(k.ReadBinary("StartDate", bytes), kRegSuccess);
-    ASSERT_EQ(bytes.size(), 8u);
-    double date;
+    double date = 0;
+    ASSERT_EQ(bytes.size(), sizeof date);
     std::memcpy(&date, bytes.data(), 8);
     EXPECT_EQ(date, 44992.0);
     uint32_t number = 0, type = 0;
@@ -95,66 +93,64 @@ TEST_F(RegistryFile, ReadsEveryKindOfValue) {
     EXPECT_EQ(k.GetValueType("Big", type), kRegSuccess);
     EXPECT_EQ(type, kRegQword);
     EXPECT_EQ(k.ReadBinary("Big", bytes), kRegWrongType);
-    EXPECT_EQ(k.Open("Software\\Other", false), kRegNotFound) << "other hives are not HKEY_CURRENT_USER";
     EXPECT_EQ(Read(), kSample) << "reading changes nothing";
 }
 
 TEST_F(RegistryFile, WritingKeepsEverythingElseAndRewritesOnlyTheValue) {
     Write(kSample);
-    RegistryKey k;
-    ASSERT_EQ(k.Open("software\\quarnel\\velmora3", false), kRegSuccess);
-    ASSERT_EQ(k.WriteString("datapath", "D:\\New"), kRegSuccess);
-    ASSERT_EQ(k.WriteBinary("NewBlob", std::vector<uint8_t>(30, 0xAB)), kRegSuccess);
     std::string expected = kSample;
-    expected.replace(expected.find("\"DataPath\"=\"C:"), std::string("\"DataPath\"=\"C:\\\\Data\\\\ \\\"q\\\"\"").size(),
-                     "\"DataPath\"=\"D:\\\\New\"");
+    const std::string old = "\"DataPath\"=\"C:\\\\Data\\\\ \\\"q\\\"\"";
+    expected.replace(expected.find(old), old.size(), "\"DataPath\"=\"D:\\\\New\"");
     expected.insert(expected.find("\r\n\r\n[HKEY_LOCAL_MACHINE") + 2,
                     "\"NewBlob\"=hex:ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,ab,\\\r\n"
                     "  ab,ab,ab,ab,ab,ab,ab,ab,ab\r\n");
-    EXPECT_EQ(Read(), expected);
-    ASSERT_EQ(k.DeleteValue("Count"), kRegSuccess);
-    EXPECT_EQ(Read().find("Count"), std::string::npos);
-    EXPECT_EQ(Read().find("dword"), std::string::npos);
-    // No temporary files are left beside it.
-    EXPECT_EQ(std::distance(fs::directory_iterator(file_.parent_path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(AfterWriting("software\\quarnel\\velmora3", [](RegistryKey& k) {
+                  EXPECT_EQ(k.WriteString("datapath", "D:\\New"), kRegSuccess);
+                  EXPECT_EQ(k.WriteBinary("NewBlob", std::vector<uint8_t>(30, 0xAB)), kRegSuccess);
+              }),
+              expected);
+    expected.erase(expected.find("\"Count\""), std::string("\"Count\"=dword:0000002a\r\n").size());
+    EXPECT_EQ(AfterWriting("Software\\Quarnel\\Velmora3", [](RegistryKey& k) { k.DeleteValue("Count"); }), expected);
+    EXPECT_EQ(std::distance(fs::directory_iterator(file_.parent_path()), fs::directory_iterator()), 1) << "no temporary files";
 }
 
-TEST_F(RegistryFile, CreatingAKeyWritesANewFileWithHeaderAndSection) {
+TEST_F(RegistryFile, ANewFileGetsTheHeaderAndEachKindItsForm) {
     RegistryKey k;
     EXPECT_EQ(k.Open("Software\\Quarnel\\Velmora3\\", false), kRegNotFound);
     EXPECT_FALSE(fs::exists(file_)) << "opening without creating writes nothing";
-    ASSERT_EQ(k.Open("Software\\Quarnel\\Velmora3\\", true), kRegSuccess);
-    EXPECT_EQ(Read(), "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Quarnel\\Velmora3]\n\n");
-    ASSERT_EQ(k.WriteString("Path", "a\\\"b\""), kRegSuccess);
-    ASSERT_EQ(k.WriteString("Expand", "%X%", true), kRegSuccess);
-    ASSERT_EQ(k.WriteString("Multi", "line1\r\nline2"), kRegSuccess);
-    ASSERT_EQ(k.WriteDword("N", 0xDEADBEEF), kRegSuccess);
-    EXPECT_EQ(Read(),
-              "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Quarnel\\Velmora3]\n"
-              "\"Path\"=\"a\\\\\\\"b\\\"\"\n"
-              "\"Expand\"=hex(2):25,00,58,00,25,00,00,00\n"
-              "\"Multi\"=hex(1):6c,00,69,00,6e,00,65,00,31,00,0d,00,0a,00,6c,00,69,00,6e,00,65,\\\n"
-              "  00,32,00,00,00\n"
-              "\"N\"=dword:deadbeef\n\n");
-    AnsiString text;
-    EXPECT_EQ(k.ReadString("Multi", text), kRegSuccess);
-    EXPECT_EQ(text, "line1\r\nline2");
-    ASSERT_EQ(k.Open("Software\\Quarnel\\Second", true), kRegSuccess);
-    EXPECT_NE(Read().find("\"N\"=dword:deadbeef\n\n[HKEY_CURRENT_USER\\Software\\Quarnel\\Second]\n"), std::string::npos);
+    const std::string section = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Quarnel\\Velmora3]\n";
+    EXPECT_EQ(AfterWriting("Software\\Quarnel\\Velmora3\\", [](RegistryKey&) {}), section + "\n");
+    EXPECT_EQ(AfterWriting("Software\\Quarnel\\Velmora3",
+                           [](RegistryKey& k) {
+                               k.WriteString("Path", "a\\\"b\"");
+                               k.WriteString("Expand", "%X%", true);
+                               k.WriteString("Multi", "line1\r\nline2");
+                               k.WriteDword("N", 0xDEADBEEF);
+                           }),
+              section + "\"Path\"=\"a\\\\\\\"b\\\"\"\n\"Expand\"=hex(2):25,00,58,00,25,00,00,00\n"
+                        "\"Multi\"=hex(1):6c,00,69,00,6e,00,65,00,31,00,0d,00,0a,00,6c,00,69,00,6e,00,65,\\\n"
+                        "  00,32,00,00,00\n\"N\"=dword:deadbeef\n\n");
+    EXPECT_EQ(String("Software\\Quarnel\\Velmora3", "Multi"), "line1\r\nline2");
+    EXPECT_NE(AfterWriting("Software\\Quarnel\\Second", [](RegistryKey&) {})
+                  .find("\"N\"=dword:deadbeef\n\n[HKEY_CURRENT_USER\\Software\\Quarnel\\Second]\n"),
+              std::string::npos);
 }
 
 TEST_F(RegistryFile, TextIsUtf8InTheFileAndAnsiAtTheInterface) {
     const bool cyrillic = AnsiCodePage() == 1251;
-    const std::string utf8 = cyrillic ? "C:\\Данные" : "C:\\Größe";
-    Write("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Q]\n\"P\"=\"" +
-          std::string(cyrillic ? "C:\\\\Данные" : "C:\\\\Größe") + "\"\n");
+    const std::string utf8 = cyrillic ? "C:\\Данные" : "C:\\Größe", escaped = cyrillic ? "C:\\\\Данные" : "C:\\\\Größe";
+    Write("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Q]\n\"P\"=\"" + escaped + "\"\n");
     const AnsiString text = String("Software\\Q", "P");
-    EXPECT_EQ(text, Utf8ToAnsi(utf8));
     EXPECT_EQ(AnsiToUtf8(text), utf8);
-    RegistryKey k;
-    ASSERT_EQ(k.Open("Software\\Q", false), kRegSuccess);
-    ASSERT_EQ(k.WriteString("P2", text), kRegSuccess);
-    EXPECT_NE(Read().find("\"P2\"=\"" + std::string(cyrillic ? "C:\\\\Данные" : "C:\\\\Größe") + "\""), std::string::npos);
+    EXPECT_NE(AfterWriting("Software\\Q", [&](RegistryKey& k) { k.WriteString("P2", text); }).find("\"P2\"=\"" + escaped + "\""),
+              std::string::npos);
+    // A REGEDIT4 file is ANSI throughout; 0xE9 is a letter in both Windows-1251 and Windows-1252.
+    const std::string regedit4 = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Q]\r\n\"S\"=\"caf\xE9\"\r\n\"E\"=hex(2):25,58,25,00\r\n";
+    Write(regedit4);
+    EXPECT_EQ(String("Software\\Q", "S"), "caf\xE9");
+    EXPECT_EQ(String("Software\\Q", "E"), "%X%");
+    EXPECT_EQ(AfterWriting("Software\\Q", [](RegistryKey& k) { k.WriteString("E2", "\xE9", true); }),
+              regedit4 + "\"E2\"=hex(2):e9,00\r\n");
 }
 
 TEST_F(RegistryFile, Utf16FilesFromRegeditAreWrittenBackUnchangedButForTheValue) {
@@ -163,15 +159,11 @@ TEST_F(RegistryFile, Utf16FilesFromRegeditAreWrittenBackUnchangedButForTheValue)
                                 u"\"P\"=\"x\"\r\n[HKEY_CURRENT_USER\\Software\\R\xDC01]\r\n\"N\xD801\"=\"z\"\r\n";
     std::string bytes = "\xFF\xFE";
     for (char16_t c : text) bytes += {char(c & 0xFF), char(c >> 8)};
-    bytes += 'A';
-    Write(bytes);
+    Write(bytes + 'A');
     EXPECT_EQ(String("Software\\Q", "P"), "x");
-    RegistryKey k;
-    ASSERT_EQ(k.Open("Software\\Q", false), kRegSuccess);
-    ASSERT_EQ(k.WriteString("P", "y"), kRegSuccess);
-    std::string expected = bytes;
+    std::string expected = bytes + 'A';
     expected[expected.find(std::string("x\0\"\0", 4))] = 'y';
-    EXPECT_EQ(Read(), expected);
+    EXPECT_EQ(AfterWriting("Software\\Q", [](RegistryKey& k) { k.WriteString("P", "y"); }), expected);
 }
 
 TEST_F(RegistryFile, LineBreaksInNamesAreRefusedAndWriteNothing) {
@@ -181,8 +173,7 @@ TEST_F(RegistryFile, LineBreaksInNamesAreRefusedAndWriteNothing) {
         EXPECT_EQ(k.Open(path, true), kRegInvalidParameter) << path;
     EXPECT_EQ(RegistryKey::DeleteKey("Software\\Quarnel\\Velmora3\n"), kRegInvalidParameter);
     ASSERT_EQ(k.Open("Software\\Quarnel\\Velmora3", false), kRegSuccess);
-    const char* name = "x\"=\"1\"\r\n\"Injected";
-    EXPECT_EQ(k.WriteString(name, "v"), kRegInvalidParameter);
+    EXPECT_EQ(k.WriteString("x\"=\"1\"\r\n\"Injected", "v"), kRegInvalidParameter);
     EXPECT_EQ(k.WriteDword("a\nb", 1), kRegInvalidParameter);
     EXPECT_EQ(k.DeleteValue("Count\n"), kRegInvalidParameter);
     uint32_t type = 0;
@@ -190,37 +181,19 @@ TEST_F(RegistryFile, LineBreaksInNamesAreRefusedAndWriteNothing) {
     EXPECT_EQ(Read(), kSample);
 }
 
-TEST_F(RegistryFile, Regedit4FilesAreAnsiThroughout) {
-    // The byte 0xE9 is a letter in both Windows-1251 and Windows-1252.
-    Write("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Q]\r\n\"S\"=\"caf\xE9\"\r\n\"E\"=hex(2):25,58,25,00\r\n");
-    EXPECT_EQ(String("Software\\Q", "S"), "caf\xE9");
-    EXPECT_EQ(String("Software\\Q", "E"), "%X%");
-    RegistryKey k;
-    ASSERT_EQ(k.Open("Software\\Q", false), kRegSuccess);
-    ASSERT_EQ(k.WriteString("E2", "\xE9", true), kRegSuccess);
-    EXPECT_EQ(Read(), "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Q]\r\n\"S\"=\"caf\xE9\"\r\n\"E\"=hex(2):25,58,25,00\r\n"
-                      "\"E2\"=hex(2):e9,00\r\n");
-}
-
 TEST_F(RegistryFile, LaterDefinitionsWinAndMalformedLinesAreKeptButIgnored) {
-    Write("Windows Registry Editor Version 5.00\n"
-          "[HKEY_CURRENT_USER\\Software\\Q]\n\"A\"=\"first\"\n\"B\"=hex:zz\n\"C\"=\"unterminated\n\"D\"=dword:123456789\n"
-          "[hkey_current_user\\SOFTWARE\\q\\]\n\"a\"=\"second\"\n");
-    EXPECT_EQ(String("Software\\Q", "A"), "second");
-    String("Software\\Q", "B", kRegNotFound);
-    String("Software\\Q", "C", kRegNotFound);
-    String("Software\\Q", "D", kRegNotFound);
-    RegistryKey k;
-    ASSERT_EQ(k.Open("Software\\Q", false), kRegSuccess);
-    ASSERT_EQ(k.WriteString("A", "third"), kRegSuccess);
-    EXPECT_EQ(Read(), "Windows Registry Editor Version 5.00\n"
-                      "[HKEY_CURRENT_USER\\Software\\Q]\n\"A\"=\"first\"\n\"B\"=hex:zz\n\"C\"=\"unterminated\n"
-                      "\"D\"=dword:123456789\n[hkey_current_user\\SOFTWARE\\q\\]\n\"a\"=\"third\"\n");
-    ASSERT_EQ(k.DeleteValue("a"), kRegSuccess);
-    String("Software\\Q", "A", kRegNotFound);
+    const std::string lines = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Software\\Q]\n\"A\"=\"first\"\n"
+                              "\"B\"=hex:zz\n\"C\"=\"unterminated\n\"D\"=dword:123456789\n[hkey_current_user\\SOFTWARE\\q\\]\n";
+    Write(lines + "\"a\"=\"second\"\n");
+    for (const auto& [name, text] : {std::pair{"A", "second"}, {"B", "<2>"}, {"C", "<2>"}, {"D", "<2>"}})
+        EXPECT_EQ(String("Software\\Q", name), text) << name;
+    EXPECT_EQ(AfterWriting("Software\\Q", [](RegistryKey& k) { k.WriteString("A", "third"); }), lines + "\"a\"=\"third\"\n");
+    std::string deleted = lines;  // every definition of the value goes
+    deleted.erase(deleted.find("\"A\""), std::string("\"A\"=\"first\"\n").size());
+    EXPECT_EQ(AfterWriting("Software\\Q", [](RegistryKey& k) { k.DeleteValue("a"); }), deleted);
 }
 
-TEST_F(RegistryFile, AKeyDeletedWhileOpenReportsIt) {
+TEST_F(RegistryFile, DeletedKeysAndUnusableFilesAreErrors) {
     RegistryKey k;
     ASSERT_EQ(k.Open("Software\\Q", true), kRegSuccess);
     ASSERT_EQ(RegistryKey::DeleteKey("Software"), kRegSuccess);
@@ -228,11 +201,8 @@ TEST_F(RegistryFile, AKeyDeletedWhileOpenReportsIt) {
     EXPECT_EQ(k.ReadString("A", text), kRegKeyDeleted);
     EXPECT_EQ(k.WriteString("A", "x"), kRegKeyDeleted);
     EXPECT_EQ(Read(), "Windows Registry Editor Version 5.00\n\n");
-}
-
-TEST_F(RegistryFile, FilesThatCannotBeReadOrWrittenAreErrors) {
+    fs::remove(file_);
     fs::create_directories(file_);  // a folder where the file should be
-    RegistryKey k;
     EXPECT_EQ(k.Open("Software", true), kRegCorrupt);
     fs::remove(file_);
     Write("Windows Registry Editor Version 5.00\n");
@@ -247,10 +217,7 @@ TEST_F(RegistryFile, FilesThatCannotBeReadOrWrittenAreErrors) {
 }
 
 TEST_F(RegistryFile, ConcurrentWritersLoseNothing) {
-    {
-        RegistryKey k;
-        ASSERT_EQ(k.Open("Software\\Q", true), kRegSuccess);
-    }
+    AfterWriting("Software\\Q", [](RegistryKey&) {});
     std::vector<std::thread> writers;
     for (int t = 0; t < 6; ++t)
         writers.emplace_back([t] {
@@ -270,15 +237,10 @@ TEST_F(RegistryFile, ConcurrentWritersLoseNothing) {
 }
 
 TEST_F(RegistryFile, TheDefaultFileIsInTheUsersConfigFolder) {
-    unsetenv("UNINSTALL_REGISTRY");
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    const std::string saved = old ? old : "";
-    setenv("XDG_CONFIG_HOME", folder_.c_str(), 1);
-    RegistryKey k;
-    ASSERT_EQ(k.Open("Software\\Q", true), kRegSuccess);
-    EXPECT_TRUE(fs::exists(folder_ / "uninstall-feedback" / "registry.reg"));
-    if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-    else unsetenv("XDG_CONFIG_HOME");
+    env_.Set("UNINSTALL_REGISTRY", "");
+    env_.Set("XDG_CONFIG_HOME", folder_.Path().string());
+    AfterWriting("Software\\Q", [](RegistryKey&) {});
+    EXPECT_TRUE(fs::exists(folder_.Path() / "uninstall-feedback" / "registry.reg"));
 }
 
 }  // namespace

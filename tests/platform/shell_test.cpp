@@ -5,14 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "tests/common/scoped_env.h"
+#include "tests/common/temp_dir.h"
 
 using namespace platform;
 namespace fs = std::filesystem;
@@ -22,32 +22,23 @@ namespace {
 class OpenUrlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("uf_shell_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
         fs::create_directories(folder_ / "bin");
-        record_ = folder_ / "argument";
-        const fs::path fake = folder_ / "bin" / "xdg-open";
-        std::ofstream(fake) << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << record_.string() << ".tmp\"\nmv \""
-                            << record_.string() << ".tmp\" \"" << record_.string() << "\"\nsleep 5\n";
-        fs::permissions(fake, fs::perms::owner_all);
-        const char* path = std::getenv("PATH");
-        savedPath_ = path ? path : "";
-        setenv("PATH", ((folder_ / "bin").string() + ":" + savedPath_).c_str(), 1);
-    }
-    void TearDown() override {
-        setenv("PATH", savedPath_.c_str(), 1);
-        fs::remove_all(folder_);
+        std::ofstream(folder_ / "bin" / "xdg-open") << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << record_.string()
+                                                    << ".tmp\"\nmv \"" << record_.string() << ".tmp\" \"" << record_.string()
+                                                    << "\"\nsleep 5\n";
+        fs::permissions(folder_ / "bin" / "xdg-open", fs::perms::owner_all);
+        env_.Set("PATH", (folder_ / "bin").string() + ":" + std::getenv("PATH"));
     }
     std::string Recorded() {
         for (int i = 0; i < 500 && !fs::exists(record_); ++i) SleepMs(10);
-        std::ifstream in(record_, std::ios::binary);
         std::stringstream s;
-        s << in.rdbuf();
+        s << std::ifstream(record_, std::ios::binary).rdbuf();
         return s.str();
     }
 
-    fs::path folder_, record_;
-    std::string savedPath_;
+    TempDir temp_;
+    ScopedEnv env_;
+    fs::path folder_ = temp_.Path(), record_ = folder_ / "argument";
 };
 
 TEST_F(OpenUrlTest, PassesTheUrlAsOneArgumentWithoutAShellAndWithoutWaiting) {
@@ -99,7 +90,7 @@ TEST_F(OpenUrlTest, ALinkNoProgramTakesIsPrinted) {
     const std::string url = "mailto:x?subject=uninstall+P&body=caf\xE9";
     for (const auto& c : cases) {
         if (c.opener != nullptr) std::ofstream(folder_ / "bin" / "xdg-open") << c.opener;
-        setenv("PATH", (folder_ / (c.opener ? "bin" : "empty")).c_str(), 1);
+        env_.Set("PATH", (folder_ / (c.opener ? "bin" : "empty")).string());
         testing::internal::CaptureStderr();
         EXPECT_EQ(OpenUrl(url), c.handedOn) << (c.opener ? c.opener : "no opener");
         const std::string printed = testing::internal::GetCapturedStderr();

@@ -5,11 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+
+#include "tests/common/temp_dir.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -34,9 +35,8 @@ bool MakeSymbolicLink(const fs::path& target, const fs::path& at) {
 }
 
 TEST(TraceFile, AppendsOnlyToAPlainFileOfItsOwn) {
-    const fs::path folder = fs::temp_directory_path() /
-                            ("uf_trace_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    fs::create_directories(folder);
+    const TempDir temp;
+    const fs::path& folder = temp.Path();
     const fs::path victim = folder / "victim.txt";
     struct Case {
         const char* what;
@@ -66,7 +66,6 @@ TEST(TraceFile, AppendsOnlyToAPlainFileOfItsOwn) {
         if (!c.content) continue;
         EXPECT_EQ(platform::ReadWholeFile(trace.string()), c.content) << c.what;
     }
-    fs::remove_all(folder);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/message_box.h"
+#include "platform/text.h"
 #include "toolkit/StdCtrls.h"
 
 namespace toolkit {
@@ -90,13 +91,10 @@ bool ReadLine(std::istream& in, std::string& line) {
 
 // A whole number 1..count, blanks around it allowed; 0 otherwise.
 int ParseChoice(const std::string& line, int count) {
-    std::size_t b = line.find_first_not_of(" \t"), e = line.find_last_not_of(" \t");
-    if (b == std::string::npos) return 0;
-    std::string digits = line.substr(b, e - b + 1);
-    if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return 0;
-    int n = std::stoi(digits);
-    return n >= 1 && n <= count ? n : 0;
+    const std::string_view digits = platform::TrimSpaceTab(line);
+    std::uint64_t n = 0;
+    if (digits.size() > 4 || !platform::ParseDigits(digits, 9999, n)) return 0;
+    return n >= 1 && static_cast<int>(n) <= count ? static_cast<int>(n) : 0;
 }
 
 }  // namespace
