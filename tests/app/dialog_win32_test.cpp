@@ -1,29 +1,16 @@
 // The dialog as a real window, checked through the Win32 API: size, position, styles, fonts, colours,
 // tab order, focus, DPI scaling and the close paths.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
-#include <cstdlib>
+#include <algorithm>
 
 #include "app/UninstallMain.h"
+#include "tests/common/display.h"
 #include "toolkit/win32/Win32Backend.h"
 
 using namespace toolkit;
 
 namespace {
 
-// Under Wine the windows need an X display; without one these tests cannot run (real Windows always can).
-bool NoDisplay() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    const bool wine = ntdll && GetProcAddress(ntdll, "wine_get_version");
-    return wine && !std::getenv("DISPLAY");
-}
-
-struct Win32DialogTest : ::testing::Test {
-    void SetUp() override {
-        if (NoDisplay()) GTEST_SKIP() << "no X display for Wine";
-    }
+struct Win32DialogTest : WindowTest {
     TWin32Backend backend;
     std::unique_ptr<TApplication> app;
     TUninstallMainForm* form = nullptr;
@@ -35,7 +22,8 @@ struct Win32DialogTest : ::testing::Test {
         backend.SetDpiOverride(dpi);
         app = std::make_unique<TApplication>();
         app->SetBackend(&backend);
-        app->SetParams({"UninstallFeedback.exe", "My_Product"});
+        const char* argv[] = {"UninstallFeedback.exe", "My_Product"};
+        app->SetArguments(2, argv);
         app->CreateForm<TUninstallMainForm>();
         form = static_cast<TUninstallMainForm*>(app->MainForm());
         form->Report = [this](const TUninstallMainForm&) {

@@ -195,7 +195,7 @@ TEST_F(TranslatorTest, EightBitListsAndComboBoxLines) {
     ASSERT_EQ(S_OK, Apply(R"(<Section Name="Uninstall"><Form Name="UninstallMainForm">
         <Control Name="meNotes"><l>L0</l><l>L1</l></Control>
         <Control Name="cbKind"><i>erstens</i><i>zweitens</i></Control></Form></Section>)"));
-    EXPECT_EQ((std::vector<AnsiString>{"L0", "L1", "l2"}), memo->GetLines()->Lines());
+    EXPECT_EQ((std::vector<AnsiString>{"L0", "L1", "l2"}), memo->GetLines()->Items());
     EXPECT_EQ((std::vector<WideString>{u"erstens", u"zweitens"}), combo->GetItems()->Items());
     EXPECT_EQ(1, combo->GetItemIndex());
     EXPECT_EQ("zweitens", combo->GetText());
