@@ -119,7 +119,7 @@ TEST_F(ApplicationTest, AnErrorEscapingCreationIsShownAndTheFormIsShownAfterward
 }
 
 TEST_F(ApplicationTest, ParametersAreAnsiTextWithTheProgramFirst) {
-    const char* argv[] = {"prog", "My_Product"};
+    const char* argv[] = {"prog", "My_Product", nullptr};  // as main() gets them
     app.SetArguments(2, argv);
     EXPECT_EQ(app.ParamCount(), 1);
     EXPECT_EQ(app.ParamStr(0), "prog");

@@ -83,7 +83,7 @@ TEST_F(ConsoleTest, AnswersSetTheChoiceAndTheTextThenPressTheButton) {
     } cases[] = {
         {"1\nno time\n", 0, "no time", 1},
         {"\r\n\n", 2, "", 1},                     // an empty line keeps the selection
-        {"4\nx\n0\n 2 \r\ntext\r\n", 1, "text", 1},  // wrong answers are asked again
+        {"4\nx\n0\n00002\n 0002 \r\ntext\r\n", 1, "text", 1},  // wrong answers are asked again
         {"2", 1, "", 1},                           // the text may be missing after the first answer
         {"", 2, "", 0},                            // no answer at all: closed as by the close box
         // Long lines keep kMaxLineBytes, whole characters only; the rest is dropped, not read as an answer.
@@ -100,6 +100,11 @@ TEST_F(ConsoleTest, AnswersSetTheChoiceAndTheTextThenPressTheButton) {
         EXPECT_TRUE(app->Terminated());
     }
     EXPECT_NE(out.str().find("Please enter a number from 1 to 3.\nReason (1-3, Enter keeps 3): "), std::string::npos);
+}
+
+TEST_F(ConsoleTest, TheConsoleIsTheNativeBackEnd) {
+    TApplication native;
+    EXPECT_NE(dynamic_cast<TConsoleBackend*>(&native.Backend()), nullptr);
 }
 
 TEST_F(ConsoleTest, TerminalTextIsUtf8AndInputComesBackAsAnsi) {
