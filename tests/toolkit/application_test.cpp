@@ -13,8 +13,7 @@ namespace {
 
 struct TTestForm : TForm {
     explicit TTestForm(TComponent* owner) : TForm(owner) {
-        button = new TPushButton(this);
-        button->OnClick = [this](TObject*) { Close(); };
+        (new TPushButton(this))->OnClick = [this](TObject*) { Close(); };
         OnCreate = [this](TObject*) {
             componentsAtCreate = GetComponentCount();
             if (createError) createError();
@@ -27,7 +26,6 @@ struct TTestForm : TForm {
             if (duringClose) duringClose();
         };
     }
-    TPushButton* button;
     int componentsAtCreate = -1, closes = 0, busySeen = -1;
     TCloseAction actionSeen = TCloseAction::caNone;
     std::optional<TCloseAction> closeAction;
@@ -60,7 +58,7 @@ TEST_F(ApplicationTest, ClosingTheMainFormRunsTheHandlerOnceWithTheWaitCursorAnd
     form->duringClose = [&] { form->Close(); };
     backend.Step = [&](TApplication&) {
         EXPECT_EQ(backend.Shown, (std::vector<const TCustomForm*>{form}));
-        form->button->Click();
+        static_cast<TPushButton*>(form->GetComponent(0))->Click();
         form->Close();
         return true;
     };

@@ -113,14 +113,3 @@ TEST_F(Win32BackendTest, AQuitMessageEndsTheLoop) {
     EXPECT_TRUE(app.Terminated());
     EXPECT_EQ(form->closes, 0);
 }
-
-TEST_F(Win32BackendTest, TheProcessAsksForPerMonitorDpiAwareness) {
-    EXPECT_TRUE(IsProcessDPIAware());
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    auto getContext = reinterpret_cast<DPI_AWARENESS_CONTEXT(WINAPI*)()>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
-    auto getAwareness = reinterpret_cast<DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT)>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
-    if (!getContext || !getAwareness) GTEST_SKIP() << "Windows before 10";
-    EXPECT_EQ(getAwareness(getContext()), DPI_AWARENESS_PER_MONITOR_AWARE);
-}
