@@ -88,7 +88,8 @@ TEST_F(ConsoleTest, AnswersSetTheChoiceAndTheTextThenPressTheButton) {
         {"", 2, "", 0},                            // no answer at all: closed as by the close box
         // Long lines keep kMaxLineBytes, whole characters only; the rest is dropped, not read as an answer.
         {"1\n" + std::string(kMaxLineBytes + 1000, 'x') + "\n", 0, std::string(kMaxLineBytes, 'x'), 1},
-        {"1\n" + y + "\xE2\x82\xAC tail\nmore\n", 0, y, 1},
+        {"1\n" + y + "\xE2\x82\xAC tail\nmore\n", 0, y, 1},  // the euro sign cut after one byte
+        {"1\n" + y.substr(1) + "\xE2\x82\xAC tail\nmore\n", 0, y.substr(1), 1},  // and after two
         {std::string(3 * kMaxLineBytes, '2') + "\n1\ntext\n", 0, "text", 1},
     };
     for (const auto& c : cases) {
