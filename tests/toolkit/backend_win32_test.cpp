@@ -1,5 +1,5 @@
-// The Win32 back end with controls the dialog does not use: combo box, labels that size to their text,
-// a close handler that refuses, the wait cursor and the message loop's exit.
+// The Win32 back end with what the dialog does not use: a combo box, a close handler that refuses, and the
+// message loop's exit; the wait cursor while the handler runs.
 #include "tests/common/display.h"
 #include "toolkit/StdCtrls.h"
 #include "toolkit/win32/Win32Backend.h"
@@ -12,8 +12,6 @@ struct TPlainForm : TForm {
     explicit TPlainForm(TComponent* owner) : TForm(owner) {
         SetClientSize(300, 200);
         combo = Place(new TComboBox(this), 10, 10, 200, 1);
-        label = Place(new TLabel(this), 10, 50, 5, 0);  // far too small for its text; auto-size shows it whole
-        label->SetText("A rather long label");
         edit = Place(new TEdit(this), 10, 80, 100, 0);
         OnClose = [this](TObject*, TCloseAction& action) {
             ++closes;
@@ -29,7 +27,6 @@ struct TPlainForm : TForm {
         return control;
     }
     TComboBox* combo;
-    TLabel* label;
     TEdit* edit;
     int closes = 0;
     bool refuse = false;
@@ -67,19 +64,6 @@ TEST_F(Win32BackendTest, ComboBoxFollowsTheModelAndTheUser) {
                  reinterpret_cast<LPARAM>(combo));
     EXPECT_EQ(form->combo->GetItemIndex(), 0);
     EXPECT_EQ(form->combo->GetText(), "first");
-}
-
-TEST_F(Win32BackendTest, FocusGoesToTheFirstTabStopAndAutoSizedLabelsAreNotClipped) {
-    form->Show();
-    EXPECT_EQ(GetFocus(), W(form->edit));
-    EXPECT_EQ(W(form->label), nullptr);  // labels are drawn, not windows
-    backend.ProcessMessages();
-    HDC dc = GetDC(W(form));
-    int dark = 0;
-    for (int x = 40; x < 120; ++x)
-        for (int y = 50; y < 64; ++y) dark += GetRValue(GetPixel(dc, x, y)) < 100;
-    ReleaseDC(W(form), dc);
-    EXPECT_GT(dark, 20);
 }
 
 TEST_F(Win32BackendTest, AClosingHandlerThatRefusesKeepsTheWindowAndTheLoopGoing) {
