@@ -117,7 +117,6 @@ TEST(Components, RadioGroupSelectsOnlyExistingItemsAndForgetsOnesThatGo) {
 
 TEST(Components, ControlsTakeTheirParentsFont) {
     TForm form(nullptr);
-    EXPECT_EQ(form.Font().Color, clWindowText);
     TFont font;
     font.Name = "Tahoma";
     font.Height = 11;

@@ -5,6 +5,7 @@
 
 #include "app/UninstallMain.h"
 #include "toolkit/StdCtrls.h"
+#include "toolkit/TypInfo.h"
 #include "translate/Translator.h"
 #include "xml/Parser.h"
 
@@ -95,18 +96,22 @@ public:
 UF_CLASS_INFO(TTestMemo, TComponent) { r.Object("Lines", &TTestMemo::GetLines); }
 
 TEST(Translator, EightBitListsComboBoxLinesAndMissingArguments) {
-    TForm form(nullptr);
+    TRadioGroup form(nullptr);  // as the form: its wide Caption sorts before its 8-bit Hint
     form.SetName("F");
     auto* memo = new TTestMemo(&form);
     memo->SetName("meNotes");
     memo->lines.Add("l0");  // one-entry lists: the smallest that is translated
+    (new TTestMemo(&form))->SetName("meEmpty");  // an empty list is left alone
     auto* combo = new TComboBox(&form);
     combo->SetName("cbKind");
     combo->GetItems()->Add(u"first");
     combo->SetItemIndex(0);
-    TxmlTree tree(LoadXmlString(R"(<Section Name="S"><Form Name="F"><Control Name="meNotes"><l>L0</l>
-        <l>L1</l></Control><Control Name="cbKind"><i>erstens</i><i>zweitens</i></Control></Form></Section>)"));
+    TxmlTree tree(LoadXmlString(R"(<Section Name="S"><Form Name="F" Caption="c" Hint="h">
+        <Control Name="meEmpty"><l>E</l></Control><Control Name="meNotes"><l>L0</l><l>L1</l></Control>
+        <Control Name="cbKind"><i>erstens</i><i>zweitens</i></Control></Form></Section>)"));
     EXPECT_EQ(S_OK, TTranslator().Translate(tree.Get(), u"S", &form));
+    EXPECT_EQ("h", GetStrProp(form, "Hint"));  // only 8-bit long strings of the form are set
+    EXPECT_EQ(u"", form.GetCaption());
     EXPECT_EQ((std::vector<AnsiString>{"L0"}), memo->lines.Items());
     EXPECT_EQ((std::vector<WideString>{u"erstens"}), combo->GetItems()->Items());
     EXPECT_EQ("erstens", combo->GetText());  // Lines made the edit part show the translated item
