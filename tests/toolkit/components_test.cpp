@@ -111,9 +111,9 @@ TEST(Components, RadioGroupSelectsOnlyExistingItemsAndForgetsOnesThatGo) {
 
 TEST(Components, ControlsTakeTheirParentsFont) {
     TForm form(nullptr);
-    TFont font;
-    font.Name = "Tahoma";
-    font.Height = 11;
+    TFont font;  // other than the default one
+    font.Name = "Arial";
+    font.Charset = fcRussianCharset;
     form.SetFont(font);
     auto* label = new TLabel(&form);
     label->SetParent(&form);
