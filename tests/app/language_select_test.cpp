@@ -78,7 +78,7 @@ protected:
 TEST(AddPathSeparator, CompletesFolderPaths) {
     const std::pair<AnsiString, AnsiString> cases[] = {
         {"", ""}, {"C:", "C:"}, {"C:\\Data\\", "C:\\Data\\"}, {"C:/Data/", "C:/Data/"}, {"C:/Data", "C:/Data/"},
-        {"C:\\Data", "C:\\Data\\"}, {"C:\\a/b", "C:\\a/b/"}, {"D", "D:\\"}, {"d", "d:\\"}, {"Z", "Z:\\"},
+        {"C:\\Data", "C:\\Data\\"}, {"C:\\a/b", "C:\\a/b/"}, {"A", "A:\\"}, {"D", "D:\\"}, {"d", "d:\\"}, {"Z", "Z:\\"},
         {"a", "a:\\"}, {"z", "z:\\"}, {"@", "@\\"}, {"[", "[\\"}, {"`", "`\\"}, {"{", "{\\"}, {"1", "1\\"},
         {"Data", "Data\\"}};
     for (const auto& [path, completed] : cases) EXPECT_EQ(AddPathSeparator(path), completed) << path;
