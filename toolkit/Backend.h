@@ -1,10 +1,6 @@
 #pragma once
 // What gives the model a face: the win32 back end (real windows) or the console back end (terminal).
-// Tests drive the model through TScriptedBackend, which shows nothing.
-#include <functional>
 #include <memory>
-#include <string>
-#include <vector>
 
 #include "toolkit/Forms.h"
 
@@ -30,25 +26,5 @@ public:
 std::unique_ptr<TBackend> CreateNativeBackend();
 // A native command-line argument as ANSI text (the console's arguments are UTF-8).
 AnsiString NativeArgumentToAnsi(const char* argument);
-
-// Shows nothing. RunLoop calls Step until the application terminates; a loop that would wait for a user
-// who is not there (Step missing or returning false while not terminated) raises an Exception instead of
-// hanging. Message boxes are recorded.
-class TScriptedBackend : public TBackend {
-public:
-    std::function<bool(TApplication&)> Step;
-
-    struct Message { AnsiString text, caption; };
-    std::vector<Message> Messages;
-    std::vector<const TCustomForm*> Shown;
-    int BusyDepth = 0;
-    int MaxBusyDepth = 0;
-
-    void ShowForm(TCustomForm& form) override;
-    void HideForm(TCustomForm& form) override;
-    void RunLoop(TApplication& app) override;
-    void MessageBox(const AnsiString& text, const AnsiString& caption) override;
-    void SetBusy(bool busy) override;
-};
 
 }  // namespace toolkit

@@ -32,97 +32,8 @@ UF_CLASS_INFO(TPersistent, TObject) {}
 
 // ---- string lists ----
 
-namespace {
-
-[[noreturn]] void ListIndexError(int index) {
-    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
-}
-
-template <class Vector>
-void CheckIndex(const Vector& v, int index, bool allowEnd = false) {
-    const auto size = static_cast<int>(v.size());
-    if (index < 0 || index > size || (index == size && !allowEnd)) ListIndexError(index);
-}
-
-}  // namespace
-
 UF_CLASS_INFO(TStrings, TPersistent) {}
-
-const AnsiString& TStrings::Get(int index) const {
-    CheckIndex(lines_, index);
-    return lines_[static_cast<std::size_t>(index)];
-}
-void TStrings::Put(int index, const AnsiString& line) {
-    CheckIndex(lines_, index);
-    lines_[static_cast<std::size_t>(index)] = line;
-    Changed();
-}
-int TStrings::Add(const AnsiString& line) {
-    lines_.push_back(line);
-    Changed();
-    return Count() - 1;
-}
-void TStrings::Insert(int index, const AnsiString& line) {
-    CheckIndex(lines_, index, true);
-    lines_.insert(lines_.begin() + index, line);
-    Changed();
-}
-void TStrings::Delete(int index) {
-    CheckIndex(lines_, index);
-    lines_.erase(lines_.begin() + index);
-    Changed();
-}
-void TStrings::Clear() {
-    if (lines_.empty()) return;
-    lines_.clear();
-    Changed();
-}
-int TStrings::IndexOf(std::string_view line) const {
-    auto it = std::find(lines_.begin(), lines_.end(), line);
-    return it == lines_.end() ? -1 : static_cast<int>(it - lines_.begin());
-}
-void TStrings::Changed() {
-    if (OnChange) OnChange();
-}
-
 UF_CLASS_INFO(TWideStrings, TPersistent) {}
-
-const WideString& TWideStrings::Get(int index) const {
-    CheckIndex(items_, index);
-    return items_[static_cast<std::size_t>(index)];
-}
-void TWideStrings::Put(int index, const WideString& item) {
-    CheckIndex(items_, index);
-    items_[static_cast<std::size_t>(index)] = item;
-    Changed();
-}
-int TWideStrings::Add(const WideString& item) {
-    items_.push_back(item);
-    Changed();
-    return Count() - 1;
-}
-void TWideStrings::Insert(int index, const WideString& item) {
-    CheckIndex(items_, index, true);
-    items_.insert(items_.begin() + index, item);
-    Changed();
-}
-void TWideStrings::Delete(int index) {
-    CheckIndex(items_, index);
-    items_.erase(items_.begin() + index);
-    Changed();
-}
-void TWideStrings::Clear() {
-    if (items_.empty()) return;
-    items_.clear();
-    Changed();
-}
-int TWideStrings::IndexOf(std::u16string_view item) const {
-    auto it = std::find(items_.begin(), items_.end(), item);
-    return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
-}
-void TWideStrings::Changed() {
-    if (OnChange) OnChange();
-}
 
 // ---- components ----
 
@@ -164,7 +75,8 @@ void TComponent::SetName(const AnsiString& name) {
 }
 
 TComponent* TComponent::GetComponent(int index) const {
-    CheckIndex(components_, index);
+    if (index < 0 || index >= GetComponentCount())
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
     return components_[static_cast<std::size_t>(index)];
 }
 

@@ -172,46 +172,75 @@ class TPersistent : public TObject {
     UF_DECLARE_CLASS(TPersistent)
 };
 
-// A list of 8-bit lines. Indexes outside 0..Count()-1 raise EListError. OnChange runs after every change.
-class TStrings : public TPersistent {
-    UF_DECLARE_CLASS(TStrings)
-public:
-    int Count() const { return static_cast<int>(lines_.size()); }
-    const AnsiString& Get(int index) const;
-    void Put(int index, const AnsiString& line);  // replace line `index`
-    int Add(const AnsiString& line);              // returns the new line's index
-    void Insert(int index, const AnsiString& line);
-    void Delete(int index);
-    void Clear();
-    int IndexOf(std::string_view line) const;  // -1 when absent; exact match
-    const std::vector<AnsiString>& Lines() const { return lines_; }
-
-    std::function<void()> OnChange;
-
-private:
-    void Changed();
-    std::vector<AnsiString> lines_;
-};
-
-// A list of wide (UTF-16) items; the same operations as TStrings.
-class TWideStrings : public TPersistent {
-    UF_DECLARE_CLASS(TWideStrings)
+// A list of texts: 8-bit lines (TStrings) or wide UTF-16 items (TWideStrings). Indexes outside
+// 0..Count()-1 raise EListError. OnChange runs after every change.
+template <class Text>
+class TStringList : public TPersistent {
 public:
     int Count() const { return static_cast<int>(items_.size()); }
-    const WideString& Get(int index) const;
-    void Put(int index, const WideString& item);  // replace item `index`
-    int Add(const WideString& item);
-    void Insert(int index, const WideString& item);
-    void Delete(int index);
-    void Clear();
-    int IndexOf(std::u16string_view item) const;
-    const std::vector<WideString>& Items() const { return items_; }
+    const Text& Get(int index) const {
+        CheckIndex(index, false);
+        return items_[static_cast<std::size_t>(index)];
+    }
+    void Put(int index, const Text& item) {  // replace item `index`
+        CheckIndex(index, false);
+        items_[static_cast<std::size_t>(index)] = item;
+        Changed();
+    }
+    int Add(const Text& item) {  // returns the new item's index
+        items_.push_back(item);
+        Changed();
+        return Count() - 1;
+    }
+    void Insert(int index, const Text& item) {
+        CheckIndex(index, true);
+        items_.insert(items_.begin() + index, item);
+        Changed();
+    }
+    void Delete(int index) {
+        CheckIndex(index, false);
+        items_.erase(items_.begin() + index);
+        Changed();
+    }
+    void Clear() {
+        if (items_.empty()) return;
+        items_.clear();
+        Changed();
+    }
+    int IndexOf(std::basic_string_view<typename Text::value_type> item) const {  // -1 when absent; exact
+        for (std::size_t i = 0; i < items_.size(); ++i)
+            if (items_[i] == item) return static_cast<int>(i);
+        return -1;
+    }
+    const std::vector<Text>& Items() const { return items_; }
 
     std::function<void()> OnChange;
 
+protected:
+    TStringList() = default;
+
 private:
-    void Changed();
-    std::vector<WideString> items_;
+    // Insert may name the end of the list; the other operations only an existing item.
+    void CheckIndex(int index, bool allowEnd) const {
+        if (index >= 0 && (index < Count() || (allowEnd && index == Count()))) return;
+        throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+    }
+    void Changed() {
+        if (OnChange) OnChange();
+    }
+    std::vector<Text> items_;
+};
+
+class TStrings : public TStringList<AnsiString> {
+    UF_DECLARE_CLASS(TStrings)
+public:
+    TStrings() = default;
+};
+
+class TWideStrings : public TStringList<WideString> {
+    UF_DECLARE_CLASS(TWideStrings)
+public:
+    TWideStrings() = default;
 };
 
 // A component has a name and an owner; it owns the components created with it as owner, in creation

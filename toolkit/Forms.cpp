@@ -136,7 +136,7 @@ void TApplication::ShowException(std::exception_ptr error) {
     MessageBox(text, Title);
 }
 
-void TApplication::SetArguments(int argc, char** argv) {
+void TApplication::SetArguments(int argc, const char* const* argv) {
     params_.clear();
     for (int i = 0; i < argc; ++i) params_.push_back(NativeArgumentToAnsi(argv[i]));
 }

@@ -105,8 +105,7 @@ public:
     AnsiString Title = "Uninstall";
 
     // Command-line arguments in the ANSI code page; ParamStr(0) is the program.
-    void SetArguments(int argc, char** argv);  // native arguments as main() gets them
-    void SetParams(std::vector<AnsiString> params) { params_ = std::move(params); }
+    void SetArguments(int argc, const char* const* argv);  // native arguments as main() gets them
     int ParamCount() const { return params_.empty() ? 0 : static_cast<int>(params_.size()) - 1; }
     AnsiString ParamStr(int index) const;  // empty outside the range
 

@@ -1,6 +1,7 @@
 #include "translate/Translator.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "toolkit/StdCtrls.h"
 #include "toolkit/TypInfo.h"
@@ -16,20 +17,22 @@ namespace {
 
 // Entries 0 .. n-1 of a list come from the Control element's children, comments included, whatever their
 // names; n is the smaller of the two counts, so the list never grows or shrinks.
-void FillStrings(toolkit::TStrings& list, TxmlNode* control) {
+template <class Text>
+void FillList(toolkit::TStringList<Text>& list, TxmlNode* control) {
     const int n = std::min(list.Count(), GetChildCount(control));
-    for (int i = 0; i < n; ++i) list.Put(i, GetChild(control, i)->Value);
-}
-
-void FillWideStrings(toolkit::TWideStrings& list, TxmlNode* control) {
-    const int n = std::min(list.Count(), GetChildCount(control));
-    for (int i = 0; i < n; ++i) list.Put(i, platform::AnsiToWide(GetChild(control, i)->Value));
+    for (int i = 0; i < n; ++i) {
+        const AnsiString& value = GetChild(control, i)->Value;
+        if constexpr (std::is_same_v<Text, WideString>)
+            list.Put(i, platform::AnsiToWide(value));
+        else
+            list.Put(i, value);
+    }
 }
 
 void TranslateList(TComponent& component, const TPropInfo& prop, TxmlNode* control) {
     toolkit::TObject* object = toolkit::GetOrdProp(component, prop);
     if (auto* strings = dynamic_cast<toolkit::TStrings*>(object); strings && strings->Count() > 0) {
-        FillStrings(*strings, control);
+        FillList(*strings, control);
         return;
     }
     auto* wide = dynamic_cast<toolkit::TWideStrings*>(object);
@@ -42,7 +45,7 @@ void TranslateList(TComponent& component, const TPropInfo& prop, TxmlNode* contr
             return;
         }
     }
-    FillWideStrings(*wide, control);
+    FillList(*wide, control);
 }
 
 void TranslateByCommon(TComponent& component, const TPropInfo& prop, TxmlNode* common) {

@@ -1,10 +1,10 @@
-// The application and its forms: creation handler errors, Run, Terminate, Close.
+// The application and its forms: creation, Run, Terminate, Close and its guard, parameters.
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <stdexcept>
 
-#include "toolkit/Backend.h"
+#include "tests/toolkit/ScriptedBackend.h"
 #include "toolkit/StdCtrls.h"
 
 using namespace toolkit;
@@ -13,31 +13,26 @@ namespace {
 
 struct TTestForm : TForm {
     explicit TTestForm(TComponent* owner) : TForm(owner) {
-        button = new TPushButton(this);
-        button->SetParent(this);
-        button->OnClick = [this](TObject*) { Close(); };
+        (new TPushButton(this))->OnClick = [this](TObject*) { Close(); };
         OnCreate = [this](TObject*) {
             componentsAtCreate = GetComponentCount();
-            ++created;
             if (createError) createError();
         };
         OnClose = [this](TObject*, TCloseAction& action) {
             ++closes;
             actionSeen = action;
+            busySeen = static_cast<TScriptedBackend&>(Application->Backend()).BusyDepth;
             if (closeAction) action = *closeAction;
             if (duringClose) duringClose();
         };
     }
-    TPushButton* button;
-    int created = 0, componentsAtCreate = -1, closes = 0;
+    int componentsAtCreate = -1, closes = 0, busySeen = -1;
     TCloseAction actionSeen = TCloseAction::caNone;
     std::optional<TCloseAction> closeAction;
-    std::function<void()> createError, duringClose;
-
-    inline static std::function<void()> nextCreateError;
+    std::function<void()> duringClose;
+    inline static std::function<void()> createError;
 };
 
-// Applications set themselves up as toolkit::Application; each test has its own with a scripted face.
 struct ApplicationTest : ::testing::Test {
     TScriptedBackend backend;
     TApplication app;
@@ -46,141 +41,89 @@ struct ApplicationTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(ApplicationTest, CreateFormRunsTheCreationHandlerOnceAllComponentsExist) {
+TEST_F(ApplicationTest, TheFirstFormIsTheMainOneAndTerminateBeforeRunShowsNothing) {
     auto* form = app.CreateForm<TTestForm>();
     EXPECT_EQ(Application, &app);
+    EXPECT_EQ(form->componentsAtCreate, 1);  // the creation handler runs once the components exist
+    app.CreateForm<TTestForm>();
     EXPECT_EQ(app.MainForm(), form);
-    EXPECT_EQ(form->created, 1);
-    EXPECT_EQ(form->componentsAtCreate, 1);
-    EXPECT_EQ(form->GetOwner(), &app);
-    auto* second = app.CreateForm<TTestForm>();
-    EXPECT_EQ(app.MainForm(), form);  // the first form stays the main one
-    EXPECT_EQ(second->created, 1);
-}
-
-TEST_F(ApplicationTest, TerminateBeforeRunReturnsWithoutShowingOrWaiting) {
-    auto* form = app.CreateForm<TTestForm>();
     app.Terminate();
-    int steps = 0;
-    backend.Step = [&](TApplication&) { return ++steps, false; };
-    app.Run();
-    EXPECT_EQ(steps, 0);
+    app.Run();  // the scripted loop would throw if it ran
     EXPECT_TRUE(backend.Shown.empty());
-    EXPECT_FALSE(form->Showing());
-    EXPECT_EQ(form->closes, 0);
 }
 
-TEST_F(ApplicationTest, ClosingTheMainFormRunsTheHandlerOnceAndEndsTheApplication) {
+// The guard of the model: a close while the handler runs, and one after the form closed, do nothing.
+TEST_F(ApplicationTest, ClosingTheMainFormRunsTheHandlerOnceWithTheWaitCursorAndEnds) {
     auto* form = app.CreateForm<TTestForm>();
-    int busyDuringClose = -1;
-    form->duringClose = [&] {
-        busyDuringClose = backend.BusyDepth;
-        form->Close();  // a second request while the handler runs is ignored
-    };
+    form->duringClose = [&] { form->Close(); };
     backend.Step = [&](TApplication&) {
         EXPECT_EQ(backend.Shown, (std::vector<const TCustomForm*>{form}));
-        form->button->Click();
-        form->Close();  // and so is one after the form has closed
+        static_cast<TPushButton*>(form->GetComponent(0))->Click();
+        form->Close();
         return true;
     };
     app.Run();
     EXPECT_TRUE(app.Terminated());
     EXPECT_EQ(form->closes, 1);
     EXPECT_EQ(form->actionSeen, TCloseAction::caHide);
-    EXPECT_EQ(busyDuringClose, 1);  // the wait cursor shows while the handler blocks
+    EXPECT_EQ(form->busySeen, 1);
     EXPECT_EQ(backend.BusyDepth, 0);
     EXPECT_TRUE(form->Closed());
     EXPECT_TRUE(backend.Shown.empty());
 }
 
-TEST_F(ApplicationTest, CloseActionNoneKeepsTheFormOpen) {
+TEST_F(ApplicationTest, ARefusedOrFailedCloseKeepsTheFormAndAnotherFormDoesNotEndTheApplication) {
     auto* form = app.CreateForm<TTestForm>();
+    form->Show();
     form->closeAction = TCloseAction::caNone;
-    int step = 0;
-    backend.Step = [&](TApplication&) {
-        ++step;
-        if (step == 2) form->closeAction.reset();
-        form->Close();
-        return true;
-    };
-    app.Run();
-    EXPECT_EQ(step, 2);
-    EXPECT_EQ(form->closes, 2);
-    EXPECT_TRUE(app.Terminated());
-}
-
-TEST_F(ApplicationTest, ClosingAnotherFormDoesNotEndTheApplication) {
-    app.CreateForm<TTestForm>();
-    auto* other = app.CreateForm<TTestForm>();
-    other->Show();
-    other->Close();
-    EXPECT_EQ(other->closes, 1);
-    EXPECT_FALSE(other->Showing());
-    EXPECT_FALSE(app.Terminated());
-}
-
-TEST_F(ApplicationTest, AnErrorInTheClosingHandlerLeavesTheFormOpenAndTheCursorNormal) {
-    auto* form = app.CreateForm<TTestForm>();
+    form->Close();
+    form->closeAction.reset();
     form->duringClose = [] { throw Exception("network down"); };
     EXPECT_THROW(form->Close(), Exception);
     EXPECT_EQ(backend.BusyDepth, 0);
-    EXPECT_FALSE(form->Closed());
+    EXPECT_TRUE(form->Showing());
+    EXPECT_FALSE(app.Terminated());
+    auto* other = app.CreateForm<TTestForm>();
+    other->Show();
+    other->Close();
+    EXPECT_FALSE(other->Showing());
+    EXPECT_FALSE(app.Terminated());
     form->duringClose = nullptr;
-    form->Close();  // it can be closed again
-    EXPECT_EQ(form->closes, 2);
+    form->Close();
+    EXPECT_EQ(form->closes, 3);
     EXPECT_TRUE(app.Terminated());
 }
 
-TEST_F(ApplicationTest, AnErrorEscapingCreationIsShownAndCreationGoesOn) {
-    struct Case {
-        std::function<void()> raise;
-        const char* text;
-    };
-    const Case cases[] = {
-        {[] { throw Exception("Cannot open file \"Uninstall.xml\""); }, "Cannot open file \"Uninstall.xml\""},
+TEST_F(ApplicationTest, AnErrorEscapingCreationIsShownAndTheFormIsShownAfterwards) {
+    const std::pair<std::function<void()>, const char*> cases[] = {
+        {[] { throw Exception("Cannot open file"); }, "Cannot open file"},
         {[] { throw std::runtime_error("outside"); }, "outside"},
         {[] { throw 42; }, "An error occurred outside the general exception class"},
     };
-    for (const Case& c : cases) {
-        TScriptedBackend local;
-        TApplication a;
-        a.SetBackend(&local);
-        a.Title = "Uninstall";
-        // The error comes from the creation handler, after the form's components exist.
-        struct TFailing : TTestForm {
-            explicit TFailing(TComponent* o) : TTestForm(o) { createError = TTestForm::nextCreateError; }
-        };
-        TTestForm::nextCreateError = c.raise;
-        auto* form = a.CreateForm<TFailing>();
-        ASSERT_NE(form, nullptr);
-        EXPECT_EQ(form->created, 1);
-        ASSERT_EQ(local.Messages.size(), 1u);
-        EXPECT_EQ(local.Messages[0].text, c.text);
-        EXPECT_EQ(local.Messages[0].caption, "Uninstall");
-        // The form is then shown as usual.
-        local.Step = [&](TApplication&) {
-            EXPECT_EQ(local.Shown.size(), 1u);
-            form->Close();
-            return true;
-        };
-        a.Run();
-        EXPECT_EQ(form->closes, 1);
+    app.Title = "Uninstall";
+    for (const auto& [raise, text] : cases) {
+        TTestForm::createError = raise;
+        backend.Messages.clear();
+        auto* form = app.CreateForm<TTestForm>();
+        ASSERT_EQ(backend.Messages.size(), 1u);
+        EXPECT_EQ(backend.Messages[0].text, text);
+        EXPECT_EQ(backend.Messages[0].caption, "Uninstall");
+        EXPECT_EQ(form->componentsAtCreate, 1);
     }
-    TTestForm::nextCreateError = nullptr;
-}
-
-TEST_F(ApplicationTest, ALoopThatWouldWaitForNobodyFailsInsteadOfHanging) {
-    app.CreateForm<TTestForm>();
-    EXPECT_THROW(app.Run(), Exception);
+    TTestForm::createError = nullptr;
+    backend.Step = [&](TApplication&) { return app.MainForm()->Close(), true; };
+    app.Run();
+    EXPECT_TRUE(app.Terminated());
 }
 
 TEST_F(ApplicationTest, ParametersAreAnsiTextWithTheProgramFirst) {
-    app.SetParams({"prog", "My_Product"});
+    const char* argv[] = {"prog", "My_Product", nullptr};  // as main() gets them
+    app.SetArguments(2, argv);
     EXPECT_EQ(app.ParamCount(), 1);
+    EXPECT_EQ(app.ParamStr(0), "prog");
     EXPECT_EQ(app.ParamStr(1), "My_Product");
     EXPECT_EQ(app.ParamStr(2), "");
     EXPECT_EQ(app.ParamStr(-1), "");
-    app.SetParams({});
+    app.SetArguments(0, argv);
     EXPECT_EQ(app.ParamCount(), 0);
 }
-

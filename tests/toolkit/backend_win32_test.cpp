@@ -1,11 +1,6 @@
-// The Win32 back end with controls the dialog does not use: combo box, labels that size to their text,
-// a close handler that refuses, the wait cursor and the message loop's exit.
-#include <gtest/gtest.h>
-
-#include <windows.h>
-
-#include <cstdlib>
-
+// The Win32 back end with what the dialog does not use: a combo box, a close handler that refuses, and the
+// message loop's exit; the wait cursor while the handler runs.
+#include "tests/common/display.h"
 #include "toolkit/StdCtrls.h"
 #include "toolkit/win32/Win32Backend.h"
 
@@ -13,49 +8,32 @@ using namespace toolkit;
 
 namespace {
 
-// Under Wine the windows need an X display; without one these tests cannot run (real Windows always can).
-bool NoDisplay() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    const bool wine = ntdll && GetProcAddress(ntdll, "wine_get_version");
-    return wine && !std::getenv("DISPLAY");
-}
-
 struct TPlainForm : TForm {
     explicit TPlainForm(TComponent* owner) : TForm(owner) {
-        SetCaption("Plain");
-        BorderStyle = TFormBorderStyle::bsDialog;
-        SetBounds(100, 100, 0, 0);
         SetClientSize(300, 200);
-        combo = new TComboBox(this);
-        combo->SetParent(this);
-        combo->SetBounds(10, 10, 200, 21);
-        combo->SetTabOrder(1);
-        label = new TLabel(this);
-        label->SetParent(this);
-        label->SetBounds(10, 50, 5, 5);  // far too small for its text; auto-size lets it show whole
-        label->SetText("A rather long label");
-        edit = new TEdit(this);
-        edit->SetParent(this);
-        edit->SetBounds(10, 80, 100, 21);
-        edit->SetTabOrder(0);
+        combo = Place(new TComboBox(this), 10, 10, 200, 1);
+        edit = Place(new TEdit(this), 10, 80, 100, 0);
         OnClose = [this](TObject*, TCloseAction& action) {
             ++closes;
             cursor = GetCursor();
             if (refuse) action = TCloseAction::caNone;
         };
     }
+    template <class C>
+    C* Place(C* control, int left, int top, int width, int tabOrder) {
+        control->SetParent(this);
+        control->SetBounds(left, top, width, 21);
+        if constexpr (std::is_base_of_v<TWinControl, C>) control->SetTabOrder(tabOrder);
+        return control;
+    }
     TComboBox* combo;
-    TLabel* label;
     TEdit* edit;
     int closes = 0;
     bool refuse = false;
     HCURSOR cursor = nullptr;
 };
 
-struct Win32BackendTest : ::testing::Test {
-    void SetUp() override {
-        if (NoDisplay()) GTEST_SKIP() << "no X display for Wine";
-    }
+struct Win32BackendTest : WindowTest {
     TWin32Backend backend;
     TApplication app;
     TPlainForm* form;
@@ -73,38 +51,19 @@ TEST_F(Win32BackendTest, ComboBoxFollowsTheModelAndTheUser) {
     form->combo->GetItems()->Add(u"second");
     form->Show();
     HWND combo = W(form->combo);
-    ASSERT_NE(combo, nullptr);
-    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
     form->combo->SetItemIndex(1);
     EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 1);
     wchar_t text[32] = {};
     GetWindowTextW(combo, text, 32);
     EXPECT_STREQ(text, L"second");
     form->combo->GetItems()->Add(u"third");
-    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);  // the list follows the model's changes
     // The user picks an item: the list tells its parent, the model follows.
     SendMessageW(combo, CB_SETCURSEL, 0, 0);
     SendMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(combo));
     EXPECT_EQ(form->combo->GetItemIndex(), 0);
     EXPECT_EQ(form->combo->GetText(), "first");
-}
-
-TEST_F(Win32BackendTest, WithoutAnActiveControlTheFirstTabStopHasTheFocus) {
-    form->Show();
-    EXPECT_EQ(GetFocus(), W(form->edit));
-    EXPECT_EQ(W(form->label), nullptr);  // labels are drawn, not windows
-}
-
-TEST_F(Win32BackendTest, AutoSizedLabelsAreNotClipped) {
-    form->Show();
-    backend.ProcessMessages();
-    HDC dc = GetDC(W(form));
-    int dark = 0;
-    for (int x = 40; x < 120; ++x)
-        for (int y = 50; y < 64; ++y) dark += GetRValue(GetPixel(dc, x, y)) < 100;
-    ReleaseDC(W(form), dc);
-    EXPECT_GT(dark, 20);
 }
 
 TEST_F(Win32BackendTest, AClosingHandlerThatRefusesKeepsTheWindowAndTheLoopGoing) {
@@ -137,16 +96,4 @@ TEST_F(Win32BackendTest, AQuitMessageEndsTheLoop) {
     KillTimer(nullptr, timer);
     EXPECT_TRUE(app.Terminated());
     EXPECT_EQ(form->closes, 0);
-}
-
-TEST_F(Win32BackendTest, TheProcessAsksForPerMonitorDpiAwareness) {
-    EXPECT_TRUE(IsProcessDPIAware());
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    using GetContext = DPI_AWARENESS_CONTEXT(WINAPI*)();
-    using GetAwareness = DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT);
-    auto getContext = reinterpret_cast<GetContext>(reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
-    auto getAwareness = reinterpret_cast<GetAwareness>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
-    if (!getContext || !getAwareness) GTEST_SKIP() << "Windows before 10";
-    EXPECT_EQ(getAwareness(getContext()), DPI_AWARENESS_PER_MONITOR_AWARE);
 }

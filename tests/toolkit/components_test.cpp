@@ -6,46 +6,40 @@
 
 using namespace toolkit;
 
-TEST(Lists, StringsReplaceAddClearAndGuardIndexes) {
-    TStrings list;
+template <class List>
+struct Lists : ::testing::Test {};
+using ListTypes = ::testing::Types<TStrings, TWideStrings>;
+TYPED_TEST_SUITE(Lists, ListTypes);
+
+// Both lists behave alike; texts are built from ASCII so one body serves both.
+TYPED_TEST(Lists, ReplaceInsertDeleteClearAndGuardIndexes) {
+    using Text = std::decay_t<decltype(TypeParam().Get(0))>;
+    auto t = [](const char* s) { return Text(s, s + std::char_traits<char>::length(s)); };
+    TypeParam list;
     int changes = 0;
     list.OnChange = [&] { ++changes; };
-    EXPECT_EQ(list.Add("a"), 0);
-    EXPECT_EQ(list.Add("b"), 1);
-    list.Insert(1, "between");
-    list.Put(0, "A");
-    EXPECT_EQ(list.Lines(), (std::vector<AnsiString>{"A", "between", "b"}));
-    EXPECT_EQ(list.IndexOf("b"), 2);
-    EXPECT_EQ(list.IndexOf("B"), -1);
+    EXPECT_EQ(list.Add(t("a")), 0);
+    EXPECT_EQ(list.Add(t("b")), 1);
+    list.Insert(1, t("between"));
+    list.Put(0, t("A"));
+    EXPECT_EQ(list.Items(), (std::vector<Text>{t("A"), t("between"), t("b")}));
+    EXPECT_EQ(list.IndexOf(t("b")), 2);
+    EXPECT_EQ(list.IndexOf(t("B")), -1);
     list.Delete(1);
     EXPECT_EQ(list.Count(), 2);
-    EXPECT_THROW(list.Get(2), EListError);
-    EXPECT_THROW(list.Get(-1), EListError);
-    EXPECT_THROW(list.Put(2, "x"), EListError);
-    EXPECT_THROW(list.Insert(3, "x"), EListError);
-    list.Insert(2, "end");  // inserting at Count appends
-    EXPECT_EQ(list.Get(2), "end");
+    for (int bad : {-1, 2}) {
+        EXPECT_THROW(list.Get(bad), EListError);
+        EXPECT_THROW(list.Put(bad, t("x")), EListError);
+        EXPECT_THROW(list.Delete(bad), EListError);
+    }
+    EXPECT_THROW(list.Insert(3, t("x")), EListError);
+    EXPECT_THROW(list.Insert(-1, t("x")), EListError);
+    list.Insert(2, t("end"));  // inserting at Count appends
+    EXPECT_EQ(list.Get(2), t("end"));
     list.Clear();
+    list.Clear();  // nothing to clear: no change
     EXPECT_EQ(list.Count(), 0);
     EXPECT_EQ(changes, 7);
-    list.Clear();  // nothing to clear: no change
-    EXPECT_EQ(changes, 7);
-}
-
-TEST(Lists, WideStringsKeepUtf16Items) {
-    TWideStrings list;
-    list.Add(u"\u041F\u0440\u0438\u0432\u0435\u0442");
-    list.Add(u"\U0001F600");
-    EXPECT_EQ(list.Get(0), u"\u041F\u0440\u0438\u0432\u0435\u0442");
-    list.Put(1, u"x");
-    EXPECT_EQ(list.Items(), (std::vector<WideString>{u"\u041F\u0440\u0438\u0432\u0435\u0442", u"x"}));
-    EXPECT_THROW(list.Put(2, u"y"), EListError);
-    try {
-        list.Get(7);
-        FAIL();
-    } catch (const EListError& e) {
-        EXPECT_EQ(e.Message(), "List index out of bounds (7)");
-    }
 }
 
 namespace {
@@ -59,89 +53,69 @@ struct TCounted : TLabel {
 
 }  // namespace
 
-TEST(Components, OwnedInCreationOrderWithNestedOnes) {
-    TForm form(nullptr);
-    auto* question = new TLabel(&form);
-    question->SetName("lbQuestion");
-    question->SetParent(&form);
-    auto* panel = new TGradientPanel(&form);
-    panel->SetName("pnHeader");
-    panel->SetParent(&form);
-    auto* caption = new TLabel(&form);  // lives inside the panel, belongs to the form
-    caption->SetName("lbQuestionCaption");
-    caption->SetParent(panel);
-    auto* edit = new TEdit(&form);
-    edit->SetName("edOther");
-    edit->SetParent(&form);
-
-    ASSERT_EQ(form.GetComponentCount(), 4);
-    EXPECT_EQ(form.GetComponent(0), question);
-    EXPECT_EQ(form.GetComponent(1), panel);
-    EXPECT_EQ(form.GetComponent(2), caption);
-    EXPECT_EQ(form.GetComponent(3), edit);
-    EXPECT_THROW(form.GetComponent(4), EListError);
-    EXPECT_EQ(panel->GetComponentCount(), 0);
-    EXPECT_EQ(caption->GetOwner(), &form);
-    EXPECT_EQ(caption->GetParent(), panel);
-    EXPECT_EQ(panel->Controls(), (std::vector<TControl*>{caption}));
-    EXPECT_EQ(form.FindComponent("LBQUESTIONCAPTION"), caption);
-    EXPECT_EQ(form.FindComponent("none"), nullptr);
-}
-
-TEST(Components, NamesAreIdentifiersUniqueInTheirOwner) {
-    TForm form(nullptr);
-    auto* a = new TLabel(&form);
-    auto* b = new TLabel(&form);
-    a->SetName("_first1");
-    EXPECT_THROW(b->SetName("_FIRST1"), EComponentError);
-    EXPECT_THROW(b->SetName("1abc"), EComponentError);
-    EXPECT_THROW(b->SetName("a b"), EComponentError);
-    EXPECT_THROW(b->SetName("Uninstall&MainForm"), EComponentError);
-    EXPECT_EQ(b->GetName(), "");
-    b->SetName("second");
-    a->SetName("_First1");  // its own name in another case is no clash
-    EXPECT_EQ(a->GetName(), "_First1");
-    a->SetName("");
-    EXPECT_EQ(a->GetName(), "");
-}
-
-TEST(Components, OwnerFreesWhatItOwnsAndFreedChildrenLeave) {
+TEST(Components, OwnedInCreationOrderNamedUniquelyAndFreedByTheOwner) {
     int gone = 0;
     {
         TForm form(nullptr);
         auto* panel = new TGradientPanel(&form);
         panel->SetParent(&form);
-        auto* inside = new TCounted(&form, gone);
-        inside->SetParent(panel);
-        new TCounted(&form, gone);
+        auto* caption = new TCounted(&form, gone);  // lives inside the panel, belongs to the form
+        caption->SetParent(panel);
+        caption->SetName("lbQuestionCaption");
         auto* early = new TCounted(&form, gone);
         early->SetParent(&form);
+        auto* edit = new TEdit(&form);
+        EXPECT_EQ(form.GetComponent(2), early);
         delete early;  // leaves its owner's list and its parent's
         EXPECT_EQ(gone, 1);
-        EXPECT_EQ(form.GetComponentCount(), 3);
+        ASSERT_EQ(form.GetComponentCount(), 3);
+        EXPECT_EQ(form.GetComponent(0), panel);
+        EXPECT_EQ(form.GetComponent(1), caption);
+        EXPECT_EQ(form.GetComponent(2), edit);
+        EXPECT_THROW(form.GetComponent(3), EListError);
+        EXPECT_THROW(form.GetComponent(-1), EListError);
+        EXPECT_EQ(panel->GetComponentCount(), 0);
+        EXPECT_EQ(caption->GetOwner(), &form);
+        EXPECT_EQ(panel->Controls(), (std::vector<TControl*>{caption}));
         EXPECT_EQ(form.Controls(), (std::vector<TControl*>{panel}));
+        EXPECT_EQ(form.FindComponent("LBQUESTIONCAPTION"), caption);
+        EXPECT_EQ(form.FindComponent("none"), nullptr);
+        EXPECT_EQ(form.FindComponent(""), nullptr);
+
+        edit->SetName("_first1");
+        for (const char* bad : {"_FIRST1", "1abc", "a b", "Uninstall&MainForm"})
+            EXPECT_THROW(panel->SetName(bad), EComponentError) << bad;
+        EXPECT_EQ(panel->GetName(), "");
+        edit->SetName("_First1");  // its own name in another case is no clash
+        EXPECT_EQ(edit->GetName(), "_First1");
+        edit->SetName("");
+        panel->SetName("_first1");
     }
-    EXPECT_EQ(gone, 3);
+    EXPECT_EQ(gone, 2);
 }
 
-TEST(Components, ControlsTakeTheirParentsFontAndGroupsDropLostChoices) {
+TEST(Components, RadioGroupSelectsOnlyExistingItemsAndForgetsOnesThatGo) {
+    TRadioGroup group(nullptr);
+    for (auto item : {u"a", u"b", u"c"}) group.GetItems()->Add(item);
+    const std::pair<int, int> rows[] = {{0, 0}, {2, 2}, {3, -1}, {1, 1}, {-1, -1}, {-2, -1}};
+    for (auto [set, read] : rows) {
+        group.SetItemIndex(set);
+        EXPECT_EQ(group.GetItemIndex(), read) << set;
+    }
+    group.SetItemIndex(1);
+    group.GetItems()->Delete(2);  // the checked item stays: it is now the last
+    EXPECT_EQ(group.GetItemIndex(), 1);
+    group.GetItems()->Delete(0);  // the index now lies past the end
+    EXPECT_EQ(group.GetItemIndex(), -1);
+}
+
+TEST(Components, ControlsTakeTheirParentsFont) {
     TForm form(nullptr);
-    TFont font;
-    font.Name = "Tahoma";
-    font.Height = 11;
+    TFont font;  // other than the default one
+    font.Name = "Arial";
     font.Charset = fcRussianCharset;
     form.SetFont(font);
     auto* label = new TLabel(&form);
     label->SetParent(&form);
     EXPECT_EQ(label->Font(), font);
-    auto* group = new TRadioGroup(&form);
-    group->GetItems()->Add(u"a");
-    group->GetItems()->Add(u"b");
-    group->SetItemIndex(1);
-    EXPECT_EQ(group->GetItemIndex(), 1);
-    group->SetItemIndex(2);  // no such button
-    EXPECT_EQ(group->GetItemIndex(), -1);
-    group->SetItemIndex(1);
-    group->GetItems()->Delete(1);  // the checked item went away
-    EXPECT_EQ(group->GetItemIndex(), -1);
 }

@@ -1,10 +1,11 @@
 // The translator against the real feedback dialog and language files held in memory.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <map>
 
 #include "app/UninstallMain.h"
 #include "toolkit/StdCtrls.h"
+#include "toolkit/TypInfo.h"
 #include "translate/Translator.h"
 #include "xml/Parser.h"
 
@@ -12,222 +13,107 @@ using namespace toolkit;
 
 namespace {
 
-// A component with an 8-bit list and a caption whose setter can be made to fail.
+using State = std::map<std::string, std::string>;
+
+// The dialog's texts as the translator may change them, the list joined with "|".
+State Texts(const TUninstallMainForm& form, HRESULT status) {
+    std::string reasons;
+    for (const WideString& item : form.rgReason->GetItems()->Items()) reasons += platform::WideToAnsi(item) + "|";
+    return {{"status", status == S_OK ? "S_OK" : status == E_UNEXPECTED ? "E_UNEXPECTED" : "other"},
+            {"Name", form.GetName()}, {"Caption", form.GetCaption()}, {"header", form.lbQuestionCaption->GetText()},
+            {"question", form.lbQuestion->GetText()}, {"button", platform::WideToAnsi(form.bnDelete->GetCaption())},
+            {"edit", form.edOther->GetText()}, {"reasons", reasons},
+            {"index", std::to_string(form.rgReason->GetItemIndex())}};
+}
+
+const char* const kForm = R"(<Section Name="Uninstall"><Form Name="UninstallMainForm")";
+const std::string kReasonsTail = "Upgrade version|Other|";
+
+// Each row: the file, the section asked for, and the texts that differ from the untranslated dialog.
+const struct {
+    std::string xml;
+    const char16_t* section;
+    State changed;
+} kRows[] = {
+    {kForm + std::string(R"( Caption="T"><Control Name="lbQuestionCaption" Caption="Frage:" />
+        <Control Name="lbQuestion" Caption="a/n/n b" /><Control Name="edOther" Text="a\n b/n c" />
+        <Control Name="bnDelete" Caption="a/nb a\Nb a/N b" /></Form></Section>)"),
+     u"Uninstall", {{"Caption", "T"}, {"header", "Frage:"}, {"question", "a/n\r\nb"}, {"edit", "a\r\n b\r\nc"},
+      {"button", "a/nb a\\Nb a/N b"}}},
+    // Entries up to the shorter count; an empty child empties its entry; comments count; no escapes.
+    {kForm + std::string(R"( Caption="a/n b"><Control Name="rgReason"><i>x/n y</i><Item /><!-- c --><i>d</i><i>e</i>
+        </Control></Form></Section>)"), u"Uninstall", {{"Caption", "a/n b"}, {"reasons", "x/n y|| c |d|e|" + kReasonsTail}}},
+    // Common translates components without a Control element, keeping the trailing marks; lists never.
+    {kForm + std::string(R"x( /></Section><Common><Item Name="Question" value="Frage" />
+        <Item Name="Opt&amp;ions" value="Optionen" /><Item value="(leer)" /><Item Name="Unstable" value="x" />
+        <Item Name="Why have you made up your mind to remove My Product?" value="q" /></Common>
+        <Common><Item Name="Question" value="second Common ignored" /></Common>)x"),
+     u"Uninstall", {{"header", "Frage:"}, {"button", "Optionen..."}, {"edit", "(leer):"}, {"question", "q"}}},
+    {R"(<Section Name="Uninstall" /><Common><Item Name="question" value="Frage" /></Common>)", u"Uninstall",
+     {{"header", "Frage:"}}},
+    {kForm + std::string(R"(><Control Name="lbQuestionCaption" Caption="" /></Form></Section>
+        <Common><Item Name="Question" value="Frage" /></Common>)"), u"Uninstall", {}},
+    {R"(<Section Name="Uninstall"><Common><Item Name="Question" value="Frage" /></Common></Section>)", u"Uninstall", {}},
+    // Names match without regard to case and hotkeys; Name attributes never rename a component, but the
+    // form takes its element's Name, the value that matched it.
+    {R"(<SECTION NAME="UNINSTALL"><form name="uninstallmainform" CAPTION="T"><CONTROL name="LBQUESTION" caption="Q"
+        Name="Other" /></form></SECTION>)", u"Uninstall", {{"Name", "uninstallmainform"}, {"Caption", "T"}, {"question", "Q"}}},
+    {R"(<Section Name="Un&amp;install"><Form Name="UninstallMainForm" Caption="U" /></Section>)", u"&Uninstall",
+     {{"Caption", "U"}}},
+    {R"(<Section Name="Install"><Form Name="UninstallMainForm" Caption="X" /></Section>
+        <Common><Item Name="Question" value="Frage" /></Common>)", u"Uninstall", {}},
+    // A setter's error stops the walk: Caption (visited before Name) stays changed, the controls are not reached.
+    {R"(<Section Name="Uninstall"><Form Name="&amp;UninstallMainForm" Caption="T"><Control Name="lbQuestion"
+        Caption="not reached" /></Form></Section>)", u"Uninstall", {{"status", "E_UNEXPECTED"}, {"Caption", "T"}}},
+};
+
+TEST(Translator, AppliesTheSectionToTheDialog) {
+    for (const auto& row : kRows) {
+        TUninstallMainForm form(nullptr);
+        form.ProductName = "My Product";
+        form.SetEnglishTexts();
+        form.bnDelete->SetCaption(u"&Options...");
+        form.edOther->SetText(":");
+        State expected = Texts(form, S_OK);
+        for (const auto& [key, value] : row.changed) expected[key] = value;
+        TxmlTree tree(LoadXmlString(row.xml));
+        EXPECT_EQ(Texts(form, TTranslator().Translate(tree.Get(), row.section, &form)), expected) << row.xml;
+    }
+}
+
+// A component with an 8-bit list, which no widget of the toolkit has.
 class TTestMemo : public TComponent {
     UF_DECLARE_CLASS(TTestMemo)
 public:
     using TComponent::TComponent;
-    TStrings* GetLines() const { return lines_.get(); }
-    AnsiString GetCaption() const { return caption_; }
-    void SetCaption(const AnsiString& caption) {
-        if (failWith == 1) throw Exception("caption refused");
-        if (failWith == 2) throw std::runtime_error("outside the exception classes");
-        caption_ = caption;
-    }
-    int failWith = 0;
-
-private:
-    std::unique_ptr<TStrings> lines_ = std::make_unique<TStrings>();
-    AnsiString caption_ = "Memo";
+    TStrings* GetLines() const { return const_cast<TStrings*>(&lines); }
+    TStrings lines;
 };
 
-UF_CLASS_INFO(TTestMemo, TComponent) {
-    r.LString("Caption", &TTestMemo::GetCaption, &TTestMemo::SetCaption);
-    r.Object("Lines", &TTestMemo::GetLines);
-}
+UF_CLASS_INFO(TTestMemo, TComponent) { r.Object("Lines", &TTestMemo::GetLines); }
 
-class TranslatorTest : public ::testing::Test {
-protected:
-    TranslatorTest() : form(nullptr) {
-        form.ProductName = "My Product";
-        form.SetEnglishTexts();
-    }
-    ~TranslatorTest() override {
-        if (tree) DestroyNode(tree);
-    }
-
-    HRESULT Apply(std::string_view xml, const WideString& section = u"Uninstall") {
-        if (tree) DestroyNode(tree);
-        tree = LoadXmlString(xml);
-        return TTranslator().Translate(tree, section, &form);
-    }
-
-    std::vector<WideString> Reasons() const { return form.rgReason->GetItems()->Items(); }
-
-    TUninstallMainForm form;
-    TxmlNode* tree = nullptr;
-};
-
-const std::vector<WideString> kEnglish = {u"Unstable",      u"Lacks some functions", u"Resource hungry",
-                                          u"Unfriendly interface", u"Too expensive", u"Upgrade version",
-                                          u"Other"};
-
-TEST_F(TranslatorTest, FormAndControlsFromTheirElements) {
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Uninstall"><Form Name="UninstallMainForm" Caption="Entfernen">
-        <Control Name="lbQuestionCaption" Caption="Frage:" />
-        <Control Name="lbQuestion" Caption="Warum?" />
-        <Control Name="bnDelete" Caption="Los" />
-        <Control Name="edOther" Text="frei" />
-        </Form></Section>)"));
-    EXPECT_EQ("Entfernen", form.GetCaption());
-    EXPECT_EQ("Frage:", form.lbQuestionCaption->GetText());
-    EXPECT_EQ("Warum?", form.lbQuestion->GetText());
-    EXPECT_EQ(u"Los", form.bnDelete->GetCaption());
-    EXPECT_EQ("frei", form.edOther->GetText());
-    EXPECT_EQ(kEnglish, Reasons());
-}
-
-TEST_F(TranslatorTest, ListEntriesReplacedUpToTheShorterCount) {
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Uninstall"><Form Name="UninstallMainForm">
-        <Control Name="rgReason"><i>a</i><i>b</i><i>c</i><i>d</i><i>e</i></Control></Form></Section>)"));
-    std::vector<WideString> expected = {u"a", u"b", u"c", u"d", u"e", u"Upgrade version", u"Other"};
-    EXPECT_EQ(expected, Reasons());
-    EXPECT_EQ(6, form.rgReason->GetItemIndex());
-
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Uninstall"><Form Name="UninstallMainForm"><Control Name="rgReason">
-        <a>1</a><b>2</b><c>3</c><d>4</d><e>5</e><f>6</f><g>7</g><h>8</h><i>9</i></Control></Form></Section>)"));
-    expected = {u"1", u"2", u"3", u"4", u"5", u"6", u"7"};
-    EXPECT_EQ(expected, Reasons());
-    EXPECT_EQ(6, form.rgReason->GetItemIndex());
-}
-
-TEST_F(TranslatorTest, EmptyChildEmptiesItsEntryAndCommentsCount) {
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Uninstall"><Form Name="UninstallMainForm"><Control Name="rgReason">
-        <Item>one</Item><Item /><!-- two --><Item></Item></Control></Form></Section>)"));
-    std::vector<WideString> expected = {u"one", u"", u" two ", u"", u"Too expensive", u"Upgrade version", u"Other"};
-    EXPECT_EQ(expected, Reasons());
-}
-
-TEST_F(TranslatorTest, LineBreakEscapesInControlAttributesOnly) {
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Uninstall"><Form Name="UninstallMainForm" Caption="a/n b">
-        <Control Name="lbQuestion" Caption="one/n two" />
-        <Control Name="lbQuestionCaption" Caption="one\ntwo" />
-        <Control Name="bnDelete" Caption="one/ntwo one\Ntwo one/N two" />
-        <Control Name="rgReason"><i>x/n y</i></Control></Form></Section>)"));
-    EXPECT_EQ("one\r\ntwo", form.lbQuestion->GetText());
-    EXPECT_EQ("one\r\ntwo", form.lbQuestionCaption->GetText());
-    EXPECT_EQ(u"one/ntwo one\\Ntwo one/N two", form.bnDelete->GetCaption());
-    EXPECT_EQ("a/n b", form.GetCaption());
-    EXPECT_EQ(u"x/n y", Reasons()[0]);
-
-    EXPECT_EQ("\r\n\r\n", TTranslator::ExpandLineBreaks("/n \\n"));
-    EXPECT_EQ("/n\r\nx", TTranslator::ExpandLineBreaks("/n/n x"));   // no overlap, left to right
-    EXPECT_EQ("a\r\n b", TTranslator::ExpandLineBreaks("a\\n b"));  // the blank after a backslash escape stays
-}
-
-TEST_F(TranslatorTest, CommonTranslatesUnnamedComponentsKeepingTrailingMarks) {
-    form.bnDelete->SetCaption(u"&Options...");
-    form.edOther->SetText(":");
-    ASSERT_EQ(S_OK, Apply(R"xml(<Section Name="Uninstall"><Form Name="UninstallMainForm" /></Section>
-        <Common><Item Name="Question" value="Frage" /><Item Name="Opt&amp;ions" value="Optionen" />
-        <Item value="(leer)" /><Item Name="Why have you made up your mind to remove My Product?" value="x" /></Common>
-        <Common><Item Name="Question" value="second Common ignored" /></Common>)xml"));
-    EXPECT_EQ("Frage:", form.lbQuestionCaption->GetText());
-    EXPECT_EQ(u"Optionen...", form.bnDelete->GetCaption());
-    // A text of marks only has an empty base, which finds the item without a Name.
-    EXPECT_EQ("(leer):", form.edOther->GetText());
-    // "?" is no trailing mark: the whole question is the base.
-    EXPECT_EQ("x", form.lbQuestion->GetText());
-    EXPECT_EQ(kEnglish, Reasons());  // lists never go through Common
-}
-
-TEST_F(TranslatorTest, ControlElementShutsOutCommon) {
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Uninstall"><Form Name="UninstallMainForm">
-        <Control Name="lbQuestionCaption" Caption="" /></Form></Section>
-        <Common><Item Name="Question" value="Frage" /></Common>)"));
-    EXPECT_EQ("Question:", form.lbQuestionCaption->GetText());
-}
-
-TEST_F(TranslatorTest, CommonWithoutFormElement) {
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Uninstall" /><Common><Item Name="question" value="Frage" /></Common>)"));
-    EXPECT_EQ("Frage:", form.lbQuestionCaption->GetText());
-    EXPECT_EQ("Uninstall", form.GetCaption());
-}
-
-TEST_F(TranslatorTest, NamesMatchWithoutCaseAndHotkeys) {
-    ASSERT_EQ(S_OK, Apply(R"(<SECTION NAME="UNINSTALL"><form name="uninstallmainform" CAPTION="T">
-        <CONTROL name="LBQUESTION" caption="Q" /></form></SECTION>)", u"Uninstall"));
-    EXPECT_EQ("T", form.GetCaption());
-    EXPECT_EQ("Q", form.lbQuestion->GetText());
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Un&amp;install"><Form Name="UninstallMainForm" Caption="U" /></Section>)",
-                          u"&Uninstall"));
-    EXPECT_EQ("U", form.GetCaption());
-}
-
-TEST_F(TranslatorTest, NestedCommonIsNotFound) {
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Uninstall"><Common><Item Name="Question" value="Frage" /></Common>
-        </Section>)"));
-    EXPECT_EQ("Question:", form.lbQuestionCaption->GetText());
-}
-
-TEST_F(TranslatorTest, NameAttributesNeverRenameComponents) {
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Uninstall"><Form Name="UninstallMainForm">
-        <Control Name="LBQUESTION" Caption="Q" /><Control Name="bnDelete" name="Other" Caption="B" /></Form></Section>)"));
-    EXPECT_EQ("lbQuestion", form.lbQuestion->GetName());
-    EXPECT_EQ("bnDelete", form.bnDelete->GetName());
-    EXPECT_EQ("UninstallMainForm", form.GetName());
-    // The form itself takes its element's Name, which matched it.
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Uninstall"><Form Name="UNINSTALLMAINFORM" /></Section>)"));
-    EXPECT_EQ("UNINSTALLMAINFORM", form.GetName());
-}
-
-TEST_F(TranslatorTest, NothingToApply) {
-    EXPECT_EQ(S_OK, TTranslator().Translate(nullptr, u"Uninstall", &form));
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Install"><Form Name="UninstallMainForm" Caption="X" /></Section>
-        <Common><Item Name="Question" value="Frage" /></Common>)"));
-    EXPECT_EQ("Uninstall", form.GetCaption());
-    EXPECT_EQ("Question:", form.lbQuestionCaption->GetText());
-    ASSERT_EQ(S_OK, Apply("this is <not xml"));
-    EXPECT_EQ(kEnglish, Reasons());
-}
-
-TEST_F(TranslatorTest, EightBitListsAndComboBoxLines) {
+TEST(Translator, EightBitListsComboBoxLinesAndMissingArguments) {
+    TRadioGroup form(nullptr);  // as the form: its wide Caption sorts before its 8-bit Hint
+    form.SetName("F");
     auto* memo = new TTestMemo(&form);
     memo->SetName("meNotes");
-    memo->GetLines()->Add("l0");
-    memo->GetLines()->Add("l1");
-    memo->GetLines()->Add("l2");
+    memo->lines.Add("l0");  // one-entry lists: the smallest that is translated
+    (new TTestMemo(&form))->SetName("meEmpty");  // an empty list is left alone
     auto* combo = new TComboBox(&form);
     combo->SetName("cbKind");
     combo->GetItems()->Add(u"first");
-    combo->GetItems()->Add(u"second");
-    combo->SetItemIndex(1);
-    ASSERT_EQ(S_OK, Apply(R"(<Section Name="Uninstall"><Form Name="UninstallMainForm">
-        <Control Name="meNotes"><l>L0</l><l>L1</l></Control>
+    combo->SetItemIndex(0);
+    TxmlTree tree(LoadXmlString(R"(<Section Name="S"><Form Name="F" Caption="c" Hint="h">
+        <Control Name="meEmpty"><l>E</l></Control><Control Name="meNotes"><l>L0</l><l>L1</l></Control>
         <Control Name="cbKind"><i>erstens</i><i>zweitens</i></Control></Form></Section>)"));
-    EXPECT_EQ((std::vector<AnsiString>{"L0", "L1", "l2"}), memo->GetLines()->Lines());
-    EXPECT_EQ((std::vector<WideString>{u"erstens", u"zweitens"}), combo->GetItems()->Items());
-    EXPECT_EQ(1, combo->GetItemIndex());
-    EXPECT_EQ("zweitens", combo->GetText());
-}
-
-TEST_F(TranslatorTest, SetterErrorStopsTheWalkAndKeepsEarlierChanges) {
-    auto* memo = new TTestMemo(&form);  // owned last: walked after every control of the dialog
-    memo->SetName("meNotes");
-    const char* xml = R"(<Section Name="Uninstall"><Form Name="UninstallMainForm" Caption="T">
-        <Control Name="lbQuestion" Caption="Q" /><Control Name="meNotes" Caption="M" /></Form></Section>)";
-    for (int failWith : {1, 2}) {
-        memo->failWith = failWith;
-        form.lbQuestion->SetText("before");
-        EXPECT_EQ(E_UNEXPECTED, Apply(xml));
-        EXPECT_EQ("Q", form.lbQuestion->GetText());
-        EXPECT_EQ("T", form.GetCaption());
-        EXPECT_EQ("Memo", memo->GetCaption());
-    }
-    // The dialog's own setter refuses a name that is no identifier: Caption (visited first) stays changed.
-    form.SetCaption("Uninstall");
-    EXPECT_EQ(E_UNEXPECTED, Apply(R"(<Section Name="Uninstall"><Form Name="&amp;UninstallMainForm" Caption="T">
-        <Control Name="lbQuestion" Caption="not reached" /></Form></Section>)"));
-    EXPECT_EQ("T", form.GetCaption());
-    EXPECT_EQ("Q", form.lbQuestion->GetText());
-}
-
-TEST(TrailingMarks, LongestRunOfPointsAndColons) {
-    EXPECT_EQ(":", TTranslator::TrailingMarks("Question:"));
-    EXPECT_EQ("...", TTranslator::TrailingMarks("&Options..."));
-    EXPECT_EQ(".:.", TTranslator::TrailingMarks(".:."));
-    EXPECT_EQ("", TTranslator::TrailingMarks("Why?"));
-    EXPECT_EQ("", TTranslator::TrailingMarks(""));
+    EXPECT_EQ(S_OK, TTranslator().Translate(tree.Get(), u"S", &form));
+    EXPECT_EQ("h", GetStrProp(form, "Hint"));  // only 8-bit long strings of the form are set
+    EXPECT_EQ(u"", form.GetCaption());
+    EXPECT_EQ((std::vector<AnsiString>{"L0"}), memo->lines.Items());
+    EXPECT_EQ((std::vector<WideString>{u"erstens"}), combo->GetItems()->Items());
+    EXPECT_EQ("erstens", combo->GetText());  // Lines made the edit part show the translated item
+    EXPECT_EQ(S_OK, TTranslator().Translate(nullptr, u"S", &form));
+    EXPECT_EQ(E_POINTER, TTranslator().Translate(tree.Get(), u"S", nullptr));
 }
 
 }  // namespace
