@@ -13,7 +13,7 @@
 #include "platform/socket.h"
 #include "platform/version.h"
 #include "tests/common/scratch_registry.h"
-#include "tests/net/LoopbackServer.h"
+#include "tests/common/loopback_server.h"
 
 namespace {
 

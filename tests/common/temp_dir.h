@@ -1,7 +1,9 @@
 #pragma once
 // A fresh folder under the system's temporary folder, removed with everything in it at the end of scope.
 #include <atomic>
+#include <cstddef>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <system_error>
 
@@ -29,6 +31,12 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::filesystem::path& Path() const { return path_; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+    // How many files and folders it holds: temporary files left behind show here.
+    std::size_t Entries() const {
+        using It = std::filesystem::directory_iterator;
+        return static_cast<std::size_t>(std::distance(It(path_), It()));
+    }
 
 private:
     std::filesystem::path path_;

@@ -10,26 +10,6 @@
 
 namespace xmltest {
 
-TempDir::TempDir() {
-    static std::atomic<int> counter{0};
-    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    path_ = std::filesystem::temp_directory_path() / ("uf_test_" + std::to_string(stamp) + "_" + std::to_string(counter++));
-    std::filesystem::create_directories(path_);
-}
-
-std::size_t TempDir::Entries() const {
-    using It = std::filesystem::directory_iterator;
-    return std::size_t(std::distance(It(path_), It()));
-}
-
-void SetEnv(const char* name, const std::string& value) {
-#ifdef _WIN32
-    _putenv_s(name, value.c_str());
-#else
-    value.empty() ? unsetenv(name) : setenv(name, value.c_str(), 1);
-#endif
-}
-
 std::string ReadFile(const std::string& path) {
     std::ostringstream out;
     out << std::ifstream(path, std::ios::binary).rdbuf();

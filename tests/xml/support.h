@@ -4,26 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/env.h"
+#include "tests/common/temp_dir.h"
 #include "xml/Parser.h"
 
 namespace xmltest {
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir() { std::filesystem::remove_all(path_, ignored_); }
-    const std::filesystem::path& Path() const { return path_; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    // How many files and folders it holds: temporary files left behind show here.
-    std::size_t Entries() const;
-
-private:
-    std::filesystem::path path_;
-    std::error_code ignored_;
-};
-
-void SetEnv(const char* name, const std::string& value);  // an empty value removes the variable
+using ::TempDir;
+using ::SetEnv;  // an empty value removes the variable
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 

@@ -8,7 +8,6 @@
 #include "xmlini/InterfacedObject.h"
 
 using xmltest::ReadFile;
-using xmltest::TempDir;
 using xmltest::WriteFile;
 
 // The message a failed call raises in its caller, "" when the call succeeded.
