@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "platform/socket_shared.h"
+
 namespace platform {
 namespace {
 
@@ -16,26 +18,8 @@ sockaddr_in NativeAddress(const SockAddrIn& address) {
     return native;
 }
 
-SockAddrIn Portable(const sockaddr_in& native) {
-    SockAddrIn address;
-    address.family = native.sin_family;
-    address.port = native.sin_port;
-    address.address = native.sin_addr.s_addr;
-    return address;
-}
-
-int OptionName(SocketOption option, int& level) {
-    level = SOL_SOCKET;
-    switch (option) {
-    case SocketOption::ReceiveBuffer: return SO_RCVBUF;
-    case SocketOption::SendBuffer: return SO_SNDBUF;
-    case SocketOption::ReuseAddress: return SO_REUSEADDR;
-    case SocketOption::KeepAlive: return SO_KEEPALIVE;
-    case SocketOption::NoDelay: level = IPPROTO_TCP; return TCP_NODELAY;
-    case SocketOption::Linger: return SO_LINGER;
-    }
-    return -1;
-}
+using socket_shared::OptionName;
+using socket_shared::Portable;
 
 int Fail(int code) {
     Winsock().WSASetLastError(code);
